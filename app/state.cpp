@@ -1,0 +1,52 @@
+#include "app/state.h"
+
+struct Settings Settings = {{
+    0,     // deviceIndex
+    0,     // povDeviceIndex
+    0,     // holdButton
+    0,     // toggleButton
+    0,     // centerButton
+    5000,  // springGain
+    0,     // damperGain
+    0,     // frictionGain
+    0,     // springGain2
+    5000,  // damperGain2
+    0,     // frictionGain2
+    0,     // reinitKey
+    1,     // swapAxes
+    TrimmerInstant,
+}};
+SettingsRecord uiSettings = {};
+
+std::int32_t instantTrimOn = 1;
+std::int32_t progressiveTrimOn = 0;
+std::int32_t initPending = 1;
+
+std::uint8_t forcesOn = 1;
+std::uint8_t trimLatched = 1;
+// Far in the past against any real clock, so the first toggle press counts.
+std::int64_t lastTogglePressMs = 2147483647;
+std::uint8_t prevToggleRaw = 0;
+DIJOYSTATE2 joyState = {};
+std::uint8_t buttonState[buttonCount] = {};
+std::int32_t trimX = 0;
+std::int32_t trimY = 0;
+
+std::uint32_t ffAxisCount = 0;
+IDirectInputEffect* springEffect = nullptr;
+IDirectInputEffect* damperEffect = nullptr;
+IDirectInputEffect* frictionEffect = nullptr;
+IDirectInputEffect* springEffect2 = nullptr;
+IDirectInputEffect* damperEffect2 = nullptr;
+IDirectInputEffect* frictionEffect2 = nullptr;
+IDirectInputDevice8W* ffbDevice = nullptr;
+IDirectInput8W* directInput = nullptr;
+std::int32_t deviceCount = 0;
+DeviceRecord DeviceList[maxDevices] = {};
+
+std::vector<std::int32_t> keyCodeList;
+HWND mainWindow = nullptr;
+HMENU mainMenu = nullptr;
+HINSTANCE instance = nullptr;
+wchar_t windowClassName[100] = {};
+wchar_t windowTitle[100] = {};

@@ -1,0 +1,94 @@
+// The process-wide state every part of the program works on. Each variable
+// has one owner that writes it; see the comment beside it.
+#pragma once
+
+#include "ffb/directinput.h"
+
+#include <cstdint>
+#include <vector>
+
+enum TrimmerMode : std::uint8_t {
+    TrimmerNone = 0,
+    TrimmerInstant = 1,
+    TrimmerProgressive = 2,
+    TrimmerBoth = 3,
+};
+
+// The fourteen settings, in the order of the settings file. Gains are
+// DirectInput units (0..10000) in Settings and percent in a SettingsRecord.
+struct SettingsFields {
+    std::int32_t deviceIndex;     // DeviceList entry whose buttons drive the instant trimmer
+    std::int32_t povDeviceIndex;  // DeviceList entry whose first hat drives the progressive trimmer
+    std::int32_t holdButton;      // button indices 0..31, shown as 1..32
+    std::int32_t toggleButton;
+    std::int32_t centerButton;
+    std::int32_t springGain;
+    std::int32_t damperGain;
+    std::int32_t frictionGain;
+    std::int32_t springGain2;
+    std::int32_t damperGain2;
+    std::int32_t frictionGain2;
+    std::int32_t reinitKey;       // virtual-key code of the restart hotkey, 0 for none
+    std::uint8_t swapAxes;
+    TrimmerMode trimmerMode;
+};
+
+struct Settings : SettingsFields {};
+struct SettingsRecord : SettingsFields {};
+
+struct DeviceRecord {
+    wchar_t name[MAX_PATH];
+    IDirectInputDevice8W* device;  // owning; null when the entry is empty
+};
+
+constexpr int buttonCount = 32;
+constexpr int maxDevices = 32;
+
+// The live settings. The variable shares the type's name, so the type is
+// spelled `struct Settings` wherever the variable is in scope.
+extern struct Settings Settings;
+extern SettingsRecord uiSettings;  // what the window shows, gains in percent
+
+extern std::int32_t instantTrimOn;
+extern std::int32_t progressiveTrimOn;
+extern std::int32_t initPending;
+
+// Force-set selector: 1 plays the first set, anything else the second.
+extern std::uint8_t forcesOn;
+extern std::uint8_t trimLatched;
+extern std::int64_t lastTogglePressMs;
+extern std::uint8_t prevToggleRaw;
+extern DIJOYSTATE2 joyState;
+extern std::uint8_t buttonState[buttonCount];
+extern std::int32_t trimX;  // spring centre offsets, -10000..10000
+extern std::int32_t trimY;
+
+extern std::uint32_t ffAxisCount;
+extern IDirectInputEffect* springEffect;
+extern IDirectInputEffect* damperEffect;
+extern IDirectInputEffect* frictionEffect;
+extern IDirectInputEffect* springEffect2;
+extern IDirectInputEffect* damperEffect2;
+extern IDirectInputEffect* frictionEffect2;
+extern IDirectInputDevice8W* ffbDevice;  // an alias of one DeviceList entry, never released through itself
+extern IDirectInput8W* directInput;
+extern std::int32_t deviceCount;
+extern DeviceRecord DeviceList[maxDevices];
+
+extern std::vector<std::int32_t> keyCodeList;  // hotkey combobox entries, in entry order
+extern HWND mainWindow;
+extern HMENU mainMenu;
+extern HINSTANCE instance;
+extern wchar_t windowClassName[100];
+extern wchar_t windowTitle[100];
+
+// Indices that come from settings are checked against these before use.
+inline bool isButtonIndex(std::int32_t index)
+{
+    return index >= 0 && index < buttonCount;
+}
+
+inline bool isDeviceIndex(std::int32_t index)
+{
+    return index >= 0 && index < deviceCount;
+}

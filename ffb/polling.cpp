@@ -1,0 +1,74 @@
+#include "ffb/polling.h"
+
+#include "app/state.h"
+#include "ffb/clock.h"
+
+namespace {
+
+// Only this exact byte counts as pressed.
+constexpr BYTE pressedByte = 0x80;
+constexpr std::int64_t toggleDebounceMs = 200;
+
+HRESULT reacquire(IDirectInputDevice8W* device)
+{
+    HRESULT hr = device->Acquire();
+    for (int retry = 0; hr == DIERR_INPUTLOST && retry < lostInputRetryLimit; ++retry)
+        hr = device->Acquire();
+    return hr;
+}
+
+// Each accepted press flips the toggle; a press within 200 ms of the last
+// accepted one is ignored and does not restart the 200 ms.
+void stepToggleButton(const DIJOYSTATE2& state)
+{
+    const std::int32_t toggle = Settings.toggleButton;
+    if (!isButtonIndex(toggle))
+        return;
+
+    const BYTE raw = state.rgbButtons[toggle];
+    if (raw == pressedByte && prevToggleRaw == 0) {
+        if (wallClockMs() - lastTogglePressMs > toggleDebounceMs) {
+            buttonState[toggle] = buttonState[toggle] == 1 ? 0 : 1;
+            lastTogglePressMs = wallClockMs();
+        }
+    }
+    prevToggleRaw = raw;
+}
+
+// Every button but the toggle: 0 up, 1 down, 2 released at this poll.
+void stepButtons(const DIJOYSTATE2& state)
+{
+    for (int i = 0; i < buttonCount; ++i) {
+        if (i == Settings.toggleButton)
+            continue;
+        if (state.rgbButtons[i] == pressedByte)
+            buttonState[i] = 1;
+        else
+            buttonState[i] = buttonState[i] == 1 ? 2 : 0;
+    }
+}
+
+} // namespace
+
+HRESULT pollDevice(IDirectInputDevice8W* device, DIJOYSTATE2* state)
+{
+    if (!device)
+        return 0;
+
+    if (FAILED(device->Poll())) {
+        const HRESULT hr = reacquire(device);
+        if (hr == DIERR_INVALIDPARAM || hr == DIERR_NOTINITIALIZED)
+            return E_FAIL;
+        // Another program has the device: report success, keep the old state.
+        if (hr == DIERR_OTHERAPPHASPRIO)
+            return 0;
+    }
+
+    const HRESULT hr = device->GetDeviceState(sizeof(DIJOYSTATE2), state);
+    if (FAILED(hr))
+        return hr;
+
+    stepToggleButton(*state);
+    stepButtons(*state);
+    return 0;
+}

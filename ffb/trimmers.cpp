@@ -1,0 +1,123 @@
+#include "ffb/trimmers.h"
+
+#include "app/state.h"
+#include "ffb/effects.h"
+#include "ffb/polling.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr double offsetLimit = 10000.0;
+constexpr double hatStep = 125.0;
+
+// Offsets are computed in double precision and truncated toward zero.
+std::int32_t toOffset(double value)
+{
+    return static_cast<std::int32_t>(std::clamp(value, -offsetLimit, offsetLimit));
+}
+
+struct HatStep {
+    DWORD angle;  // hundredths of a degree
+    int x;
+    int y;
+};
+
+// Only these eight exact angles move the centre; up is -Y.
+const HatStep hatSteps[] = {
+    {0, 0, -1},     {4500, 1, -1},  {9000, 1, 0},    {13500, 1, 1},
+    {18000, 0, 1},  {22500, -1, 1}, {27000, -1, 0},  {31500, -1, -1},
+};
+
+void stepToggleBlock()
+{
+    if (!isButtonIndex(Settings.toggleButton))
+        return;
+    const std::uint8_t state = buttonState[Settings.toggleButton];
+    if (state == 1) {
+        if (forcesOn != 0) {
+            forcesOn = 0;
+            trimLatched = 0;
+            updateSprings();
+        }
+    } else if (state == 0 && trimLatched == 0) {
+        forcesOn = 1;
+        trimToStick();
+        trimLatched = 1;  // also when the re-centre's poll failed
+    }
+}
+
+// Brings the centre back to the middle within one tick. Only trimX ends the
+// loop; trimY is zeroed after it.
+void stepCenterBlock()
+{
+    if (!isButtonIndex(Settings.centerButton) || buttonState[Settings.centerButton] != 1 || forcesOn == 0)
+        return;
+    if (FAILED(pollDevice(ffbDevice, &joyState)))
+        return;
+    while (trimX != 0) {
+        trimX = static_cast<std::int32_t>(trimX / 1.5);
+        trimY = static_cast<std::int32_t>(trimY / 1.5);
+        updateSprings();
+    }
+    trimY = 0;
+    updateSprings();
+}
+
+void stepHoldBlock()
+{
+    if (!isButtonIndex(Settings.holdButton))
+        return;
+    const std::uint8_t state = buttonState[Settings.holdButton];
+    if (state == 1) {
+        if (forcesOn != 0) {
+            forcesOn = 0;
+            updateSprings();
+        }
+    } else if (state == 2) {
+        forcesOn = 1;
+        trimToStick();
+    }
+}
+
+} // namespace
+
+std::int32_t axisToOffset(LONG axisValue)
+{
+    return toOffset(axisValue / 65535.0 * 20000.0 - 10000.0);
+}
+
+void trimToStick()
+{
+    if (FAILED(pollDevice(ffbDevice, &joyState)))
+        return;
+    trimX = axisToOffset(joyState.lX);
+    trimY = axisToOffset(joyState.lY);
+    updateSprings();
+}
+
+void stepInstantTrimmer()
+{
+    stepToggleBlock();
+    stepCenterBlock();
+    stepHoldBlock();
+}
+
+void stepProgressiveTrimmer()
+{
+    if (forcesOn == 0 || !isDeviceIndex(Settings.povDeviceIndex))
+        return;
+    if (FAILED(pollDevice(DeviceList[Settings.povDeviceIndex].device, &joyState)))
+        return;
+
+    const DWORD angle = joyState.rgdwPOV[0];
+    for (const HatStep& step : hatSteps) {
+        if (step.angle == angle) {
+            trimX = toOffset(trimX + step.x * hatStep);
+            trimY = toOffset(trimY + step.y * hatStep);
+            break;
+        }
+    }
+    // The springs are refreshed after every successful poll, hat moved or not.
+    updateSprings();
+}

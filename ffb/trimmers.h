@@ -1,0 +1,21 @@
+// The trimmers: buttons and a hat that move the spring centre (trimX, trimY)
+// and choose the force set (forcesOn).
+#pragma once
+
+#include "ffb/directinput.h"
+
+#include <cstdint>
+
+// A stick axis (0..65535) as a spring-centre offset, -10000..10000. Values
+// beyond the axis range are clamped to the offset range.
+std::int32_t axisToOffset(LONG axisValue);
+
+// Re-centres both springs on the force-feedback stick's present position.
+void trimToStick();
+
+// Toggle, centre and hold buttons, in that order, on the button states of the
+// poll that preceded it.
+void stepInstantTrimmer();
+
+// One hat step of 125 units on the device at povDeviceIndex.
+void stepProgressiveTrimmer();

@@ -1,0 +1,60 @@
+# Shared by scripts/test and scripts/run: installs what is missing, and gives
+# Wine a private prefix and a display of its own.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+ensure_packages() {
+  local missing=()
+  command -v cmake >/dev/null || missing+=(cmake)
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+  command -v x86_64-w64-mingw32-gcc-posix >/dev/null || missing+=(gcc-mingw-w64-x86-64-posix)
+  command -v x86_64-w64-mingw32-windres >/dev/null || missing+=(binutils-mingw-w64-x86-64)
+  command -v wine >/dev/null || missing+=(wine)
+  [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
+  command -v Xvfb >/dev/null || missing+=(xvfb)
+  [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# A virtual display for everything Wine starts, unless one is given. Wine's
+# server must first start with a display, so this comes before any Wine call.
+start_display() {
+  if [ -n "${DISPLAY:-}" ]; then
+    return 0
+  fi
+  local fifo display
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  read -r display <"$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$display"
+}
+
+stop_display() {
+  # The Wine server goes first: it must not outlive its display.
+  wineserver -w 2>/dev/null || true
+  if [ -n "${xvfb_pid:-}" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+
+# A Wine prefix inside the build folder, made once; never the user's ~/.wine.
+use_wineprefix() {
+  export WINEPREFIX="$1/wineprefix"
+  export WINEDEBUG=-all
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX"
+    # No Mono or Gecko: there is nothing to download them from, and Kestra needs neither.
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+  fi
+  wineserver -w
+}

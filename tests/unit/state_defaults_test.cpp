@@ -1,0 +1,69 @@
+// The state the program starts with. Built as a program of its own so that
+// nothing can have touched the globals before these checks run.
+#include "app/state.h"
+#include "ffb/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(StartUpState, SettingsHoldTheDocumentedDefaults)
+{
+    EXPECT_EQ(Settings.deviceIndex, 0);
+    EXPECT_EQ(Settings.povDeviceIndex, 0);
+    EXPECT_EQ(Settings.holdButton, 0);
+    EXPECT_EQ(Settings.toggleButton, 0);
+    EXPECT_EQ(Settings.centerButton, 0);
+    EXPECT_EQ(Settings.springGain, 5000);
+    EXPECT_EQ(Settings.damperGain, 0);
+    EXPECT_EQ(Settings.frictionGain, 0);
+    EXPECT_EQ(Settings.springGain2, 0);
+    EXPECT_EQ(Settings.damperGain2, 5000);
+    EXPECT_EQ(Settings.frictionGain2, 0);
+    EXPECT_EQ(Settings.reinitKey, 0);
+    EXPECT_EQ(Settings.swapAxes, 1);
+    EXPECT_EQ(Settings.trimmerMode, TrimmerInstant);
+    EXPECT_EQ(sizeof(struct Settings), 52u);
+    EXPECT_EQ(sizeof(SettingsRecord), 52u);
+}
+
+TEST(StartUpState, RuntimeFlagsAndHandles)
+{
+    const SettingsRecord zero{};
+    EXPECT_EQ(std::memcmp(&uiSettings, &zero, sizeof zero), 0);
+    EXPECT_EQ(instantTrimOn, 1);
+    EXPECT_EQ(progressiveTrimOn, 0);
+    EXPECT_EQ(initPending, 1);
+    EXPECT_EQ(forcesOn, 1);
+    EXPECT_EQ(trimLatched, 1);
+    EXPECT_EQ(lastTogglePressMs, 2147483647);
+    EXPECT_EQ(prevToggleRaw, 0);
+    EXPECT_EQ(trimX, 0);
+    EXPECT_EQ(trimY, 0);
+    for (std::uint8_t state : buttonState)
+        EXPECT_EQ(state, 0);
+    EXPECT_EQ(ffAxisCount, 0u);
+    IDirectInputEffect* const effects[] = {springEffect, damperEffect, frictionEffect,
+                                           springEffect2, damperEffect2, frictionEffect2};
+    for (IDirectInputEffect* effect : effects)
+        EXPECT_EQ(effect, nullptr);
+    EXPECT_EQ(ffbDevice, nullptr);
+    EXPECT_EQ(directInput, nullptr);
+    EXPECT_EQ(deviceCount, 0);
+    for (const DeviceRecord& record : DeviceList)
+        EXPECT_EQ(record.device, nullptr);
+    EXPECT_TRUE(keyCodeList.empty());
+    EXPECT_EQ(mainWindow, nullptr);
+}
+
+TEST(StartUpState, ClockReadsMillisecondsSince1970)
+{
+    EXPECT_EQ(wallClockMs, systemWallClockMs);
+    // 2020-01-01 and 2100-01-01 in milliseconds since 1970.
+    EXPECT_GT(systemWallClockMs(), 1'577'836'800'000LL);
+    EXPECT_LT(systemWallClockMs(), 4'102'444'800'000LL);
+}
+
+} // namespace
