@@ -44,6 +44,8 @@ IDirectInput8W* directInput = nullptr;
 std::int32_t deviceCount = 0;
 DeviceRecord DeviceList[maxDevices] = {};
 
+bool storedSettingsKnown = false;
+
 std::vector<std::int32_t> keyCodeList;
 HWND mainWindow = nullptr;
 HMENU mainMenu = nullptr;

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-enum TrimmerMode : std::uint8_t {
-    TrimmerNone = 0,
-    TrimmerInstant = 1,
-    TrimmerProgressive = 2,
-    TrimmerBoth = 3,
-};
+// The active trimmers, an 8-bit value; any other value is kept as it is.
+using TrimmerMode = std::uint8_t;
+constexpr TrimmerMode TrimmerNone = 0;
+constexpr TrimmerMode TrimmerInstant = 1;
+constexpr TrimmerMode TrimmerProgressive = 2;
+constexpr TrimmerMode TrimmerBoth = 3;
 
 // The fourteen settings, in the order of the settings file. Gains are
 // DirectInput units (0..10000) in Settings and percent in a SettingsRecord.
@@ -74,6 +74,10 @@ extern IDirectInputDevice8W* ffbDevice;  // an alias of one DeviceList entry, ne
 extern IDirectInput8W* directInput;
 extern std::int32_t deviceCount;
 extern DeviceRecord DeviceList[maxDevices];
+
+// Set once this run has read "opt.dat" or found there is none; until then a
+// save would replace stored settings it never saw, so it writes nothing.
+extern bool storedSettingsKnown;
 
 extern std::vector<std::int32_t> keyCodeList;  // hotkey combobox entries, in entry order
 extern HWND mainWindow;

@@ -42,6 +42,7 @@ void restoreDefaultState()
     for (DeviceRecord& record : DeviceList)
         record = {};
 
+    storedSettingsKnown = false;
     keyCodeList.clear();
     mainWindow = nullptr;
     mainMenu = nullptr;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace {
 
@@ -31,8 +30,13 @@ TEST(StartUpState, SettingsHoldTheDocumentedDefaults)
 
 TEST(StartUpState, RuntimeFlagsAndHandles)
 {
-    const SettingsRecord zero{};
-    EXPECT_EQ(std::memcmp(&uiSettings, &zero, sizeof zero), 0);
+    const std::int32_t uiFields[] = {uiSettings.deviceIndex,  uiSettings.povDeviceIndex, uiSettings.holdButton,
+                                     uiSettings.toggleButton, uiSettings.centerButton,   uiSettings.springGain,
+                                     uiSettings.damperGain,   uiSettings.frictionGain,   uiSettings.springGain2,
+                                     uiSettings.damperGain2,  uiSettings.frictionGain2,  uiSettings.reinitKey,
+                                     uiSettings.swapAxes,     uiSettings.trimmerMode};
+    for (std::int32_t field : uiFields)
+        EXPECT_EQ(field, 0);
     EXPECT_EQ(instantTrimOn, 1);
     EXPECT_EQ(progressiveTrimOn, 0);
     EXPECT_EQ(initPending, 1);
@@ -54,6 +58,7 @@ TEST(StartUpState, RuntimeFlagsAndHandles)
     EXPECT_EQ(deviceCount, 0);
     for (const DeviceRecord& record : DeviceList)
         EXPECT_EQ(record.device, nullptr);
+    EXPECT_FALSE(storedSettingsKnown);
     EXPECT_TRUE(keyCodeList.empty());
     EXPECT_EQ(mainWindow, nullptr);
 }
