@@ -63,6 +63,14 @@ TEST_F(EffectsTest, CreatesInOrderStartingFirstSetDamperFrictionThenSpring)
                                      "spring.Start(1,0)"));
 }
 
+TEST_F(EffectsTest, WithoutAForceFeedbackDeviceNothingIsCreated)
+{
+    ffbDevice = nullptr;
+    EXPECT_TRUE(FAILED(createEffects()));
+    EXPECT_THAT(journal, IsEmpty());
+    EXPECT_EQ(springEffect, nullptr);
+}
+
 TEST_F(EffectsTest, EachHandleHoldsItsTypeAndStrength)
 {
     ASSERT_EQ(createEffects(), S_OK);

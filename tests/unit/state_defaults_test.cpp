@@ -2,13 +2,13 @@
 // nothing can have touched the globals before these checks run.
 #include "app/state.h"
 #include "ffb/clock.h"
+#include "tests/support/kestra_test.h"
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
-TEST(StartUpState, SettingsHoldTheDocumentedDefaults)
+void expectDocumentedDefaults()
 {
     EXPECT_EQ(Settings.deviceIndex, 0);
     EXPECT_EQ(Settings.povDeviceIndex, 0);
@@ -24,12 +24,7 @@ TEST(StartUpState, SettingsHoldTheDocumentedDefaults)
     EXPECT_EQ(Settings.reinitKey, 0);
     EXPECT_EQ(Settings.swapAxes, 1);
     EXPECT_EQ(Settings.trimmerMode, TrimmerInstant);
-    EXPECT_EQ(sizeof(struct Settings), 52u);
-    EXPECT_EQ(sizeof(SettingsRecord), 52u);
-}
 
-TEST(StartUpState, RuntimeFlagsAndHandles)
-{
     const std::int32_t uiFields[] = {uiSettings.deviceIndex,  uiSettings.povDeviceIndex, uiSettings.holdButton,
                                      uiSettings.toggleButton, uiSettings.centerButton,   uiSettings.springGain,
                                      uiSettings.damperGain,   uiSettings.frictionGain,   uiSettings.springGain2,
@@ -37,6 +32,7 @@ TEST(StartUpState, RuntimeFlagsAndHandles)
                                      uiSettings.swapAxes,     uiSettings.trimmerMode};
     for (std::int32_t field : uiFields)
         EXPECT_EQ(field, 0);
+
     EXPECT_EQ(instantTrimOn, 1);
     EXPECT_EQ(progressiveTrimOn, 0);
     EXPECT_EQ(initPending, 1);
@@ -44,10 +40,13 @@ TEST(StartUpState, RuntimeFlagsAndHandles)
     EXPECT_EQ(trimLatched, 1);
     EXPECT_EQ(lastTogglePressMs, 2147483647);
     EXPECT_EQ(prevToggleRaw, 0);
+    EXPECT_EQ(joyState.lX, 0);
+    EXPECT_EQ(joyState.rgbButtons[0], 0);
     EXPECT_EQ(trimX, 0);
     EXPECT_EQ(trimY, 0);
     for (std::uint8_t state : buttonState)
         EXPECT_EQ(state, 0);
+
     EXPECT_EQ(ffAxisCount, 0u);
     IDirectInputEffect* const effects[] = {springEffect, damperEffect, frictionEffect,
                                            springEffect2, damperEffect2, frictionEffect2};
@@ -56,11 +55,48 @@ TEST(StartUpState, RuntimeFlagsAndHandles)
     EXPECT_EQ(ffbDevice, nullptr);
     EXPECT_EQ(directInput, nullptr);
     EXPECT_EQ(deviceCount, 0);
-    for (const DeviceRecord& record : DeviceList)
+    for (const DeviceRecord& record : DeviceList) {
         EXPECT_EQ(record.device, nullptr);
+        EXPECT_EQ(record.name[0], L'\0');
+    }
+
     EXPECT_FALSE(storedSettingsKnown);
     EXPECT_TRUE(keyCodeList.empty());
     EXPECT_EQ(mainWindow, nullptr);
+    EXPECT_EQ(mainMenu, nullptr);
+    EXPECT_EQ(instance, nullptr);
+    EXPECT_EQ(windowClassName[0], L'\0');
+    EXPECT_EQ(windowTitle[0], L'\0');
+}
+
+TEST(StartUpState, EveryGlobalHoldsItsDocumentedDefault)
+{
+    expectDocumentedDefaults();
+    EXPECT_EQ(sizeof(struct Settings), 52u);
+    EXPECT_EQ(sizeof(SettingsRecord), 52u);
+}
+
+TEST(StartUpState, TestFixtureRestoresTheSameState)
+{
+    Settings.springGain = 1;
+    Settings.swapAxes = 0;
+    Settings.trimmerMode = TrimmerBoth;
+    uiSettings.reinitKey = 90;
+    instantTrimOn = progressiveTrimOn = initPending = 7;
+    forcesOn = trimLatched = prevToggleRaw = 9;
+    lastTogglePressMs = 5;
+    joyState.lX = 3;
+    joyState.rgbButtons[0] = 0x80;
+    buttonState[31] = 2;
+    trimX = trimY = 77;
+    ffAxisCount = 2;
+    deviceCount = 4;
+    DeviceList[3].name[0] = L'x';
+    storedSettingsKnown = true;
+    keyCodeList.push_back(8);
+    windowTitle[0] = L'K';
+    restoreDefaultState();
+    expectDocumentedDefaults();
 }
 
 TEST(StartUpState, ClockReadsMillisecondsSince1970)
