@@ -47,6 +47,26 @@ DeviceRecord DeviceList[maxDevices] = {};
 bool storedSettingsKnown = false;
 
 std::vector<std::int32_t> keyCodeList;
+
+HWND deviceCombo = nullptr;
+HWND povDeviceCombo = nullptr;
+HWND holdCombo = nullptr;
+HWND toggleCombo = nullptr;
+HWND centerCombo = nullptr;
+HWND springEdit = nullptr;
+HWND springSlider = nullptr;
+HWND damperEdit = nullptr;
+HWND damperSlider = nullptr;
+HWND frictionEdit = nullptr;
+HWND frictionSlider = nullptr;
+HWND springEdit2 = nullptr;
+HWND springSlider2 = nullptr;
+HWND damperEdit2 = nullptr;
+HWND damperSlider2 = nullptr;
+HWND frictionEdit2 = nullptr;
+HWND frictionSlider2 = nullptr;
+HWND swapAxesCheck = nullptr;
+HWND reinitKeyCombo = nullptr;
 HWND mainWindow = nullptr;
 HMENU mainMenu = nullptr;
 HINSTANCE instance = nullptr;

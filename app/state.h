@@ -80,6 +80,28 @@ extern DeviceRecord DeviceList[maxDevices];
 extern bool storedSettingsKnown;
 
 extern std::vector<std::int32_t> keyCodeList;  // hotkey combobox entries, in entry order
+
+// The child controls the program talks to; the others are captions only.
+extern HWND deviceCombo;
+extern HWND povDeviceCombo;
+extern HWND holdCombo;
+extern HWND toggleCombo;
+extern HWND centerCombo;
+extern HWND springEdit;
+extern HWND springSlider;
+extern HWND damperEdit;
+extern HWND damperSlider;
+extern HWND frictionEdit;
+extern HWND frictionSlider;
+extern HWND springEdit2;
+extern HWND springSlider2;
+extern HWND damperEdit2;
+extern HWND damperSlider2;
+extern HWND frictionEdit2;
+extern HWND frictionSlider2;
+extern HWND swapAxesCheck;
+extern HWND reinitKeyCombo;
+
 extern HWND mainWindow;
 extern HMENU mainMenu;
 extern HINSTANCE instance;

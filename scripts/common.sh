@@ -48,6 +48,9 @@ stop_display() {
 }
 
 # A Wine prefix inside the build folder, made once; never the user's ~/.wine.
+# The second argument says whether a window manager looks after Wine's
+# windows (Y on a desktop). On a bare Xvfb nobody does, and Wine would wait
+# two seconds for one each time a window closes.
 use_wineprefix() {
   export WINEPREFIX="$1/wineprefix"
   export WINEDEBUG=-all
@@ -56,5 +59,6 @@ use_wineprefix() {
     # No Mono or Gecko: there is nothing to download them from, and Kestra needs neither.
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
   fi
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "${2:-N}" /f >/dev/null 2>&1
   wineserver -w
 }

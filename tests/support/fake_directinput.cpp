@@ -1,18 +1,35 @@
 #include "tests/support/fake_directinput.h"
 
+#include "ffb/discovery.h"
+
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 
 std::vector<std::string> journal;
+std::function<void(const std::string&)> journalWatcher;
 int overReleases = 0;
+std::vector<FactoryCall> factoryCalls;
+ScriptedResult factoryResult;
+std::vector<MessageBoxCall> messageBoxes;
 
 namespace {
 
 std::vector<std::unique_ptr<FakeDevice>> liveDevices;
 std::vector<std::unique_ptr<FakeEffect>> liveEffects;
+std::vector<std::unique_ptr<FakeDirectInput>> liveDirectInputs;
+FakeDirectInput* currentDirectInput = nullptr;
+
+void write(const std::string& entry)
+{
+    journal.push_back(entry);
+    if (journalWatcher)
+        journalWatcher(entry);
+}
 
 void note(const std::string& who, const std::string& what)
 {
-    journal.push_back(who + "." + what);
+    write(who + "." + what);
 }
 
 ULONG releaseReference(LONG& references)
@@ -52,7 +69,70 @@ std::string hex(DWORD value)
     return text;
 }
 
+HRESULT WINAPI fakeDirectInput8Create(HINSTANCE module, DWORD version, REFIID iid, LPVOID* object, LPUNKNOWN outer)
+{
+    factoryCalls.push_back({module, version, iid, outer});
+    write("DirectInput8Create(" + hex(version) + ")");
+    *object = nullptr;
+    const HRESULT hr = factoryResult.take();
+    if (FAILED(hr))
+        return hr;
+    if (!currentDirectInput)
+        return E_FAIL;
+    if (!IsEqualIID(iid, IID_IDirectInput8W))
+        return E_NOINTERFACE;
+    currentDirectInput->AddRef();
+    *object = static_cast<IDirectInput8W*>(currentDirectInput);
+    return hr;
+}
+
+int WINAPI recordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
+{
+    messageBoxes.push_back({owner, text ? text : L"", caption ? caption : L"", style});
+    return IDOK;
+}
+
 } // namespace
+
+FakeDirectInput* installFakeDirectInput()
+{
+    liveDirectInputs.push_back(std::make_unique<FakeDirectInput>("dinput"));
+    currentDirectInput = liveDirectInputs.back().get();
+    factoryCalls.clear();
+    factoryResult = {};
+    createDirectInput = fakeDirectInput8Create;
+    return currentDirectInput;
+}
+
+void installMessageBoxRecorder()
+{
+    messageBoxes.clear();
+    showMessageBox = recordMessageBox;
+}
+
+void restoreDiscoveryHooks()
+{
+    createDirectInput = DirectInput8Create;
+    showMessageBox = MessageBoxW;
+}
+
+std::vector<std::string> heldFakes()
+{
+    std::vector<std::string> held;
+    for (const auto& device : liveDevices) {
+        if (device->references != 0)
+            held.push_back(device->label);
+    }
+    for (const auto& effect : liveEffects) {
+        if (effect->references != 0)
+            held.push_back(effect->label);
+    }
+    for (const auto& directInput : liveDirectInputs) {
+        if (directInput->references != 0)
+            held.push_back(directInput->label);
+    }
+    return held;
+}
 
 HRESULT ScriptedResult::take()
 {
@@ -90,6 +170,9 @@ void destroyFakes()
 {
     liveDevices.clear();
     liveEffects.clear();
+    liveDirectInputs.clear();
+    currentDirectInput = nullptr;
+    journalWatcher = nullptr;
     overReleases = 0;
 }
 
@@ -201,8 +284,16 @@ HRESULT FakeDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID 
 
 HRESULT FakeDevice::GetProperty(REFGUID, LPDIPROPHEADER) { return E_NOTIMPL; }
 
-HRESULT FakeDevice::SetProperty(REFGUID, LPCDIPROPHEADER header)
+HRESULT FakeDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header)
 {
+    RecordedProperty recorded;
+    recorded.id = reinterpret_cast<std::uintptr_t>(&property);
+    if (header) {
+        const std::size_t size = header->dwSize == sizeof(DIPROPDWORD) ? sizeof(DIPROPDWORD) : sizeof(DIPROPHEADER);
+        std::memcpy(&recorded.value, header, size);
+    }
+    properties.push_back(recorded);
+
     std::string what = "SetProperty";
     if (header && header->dwSize == sizeof(DIPROPDWORD)) {
         const auto* property = reinterpret_cast<const DIPROPDWORD*>(header);
@@ -238,16 +329,18 @@ HRESULT FakeDevice::GetDeviceState(DWORD size, LPVOID data)
 
 HRESULT FakeDevice::GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) { return E_NOTIMPL; }
 
-HRESULT FakeDevice::SetDataFormat(LPCDIDATAFORMAT)
+HRESULT FakeDevice::SetDataFormat(LPCDIDATAFORMAT format)
 {
+    dataFormat = format;
     note(label, "SetDataFormat");
     return setDataFormatResult.take();
 }
 
 HRESULT FakeDevice::SetEventNotification(HANDLE) { return E_NOTIMPL; }
 
-HRESULT FakeDevice::SetCooperativeLevel(HWND, DWORD flags)
+HRESULT FakeDevice::SetCooperativeLevel(HWND window, DWORD flags)
 {
+    cooperativeWindow = window;
     note(label, "SetCooperativeLevel(" + std::to_string(flags) + ")");
     return setCooperativeLevelResult.take();
 }
@@ -304,3 +397,118 @@ HRESULT FakeDevice::WriteEffectToFile(LPCWSTR, DWORD, LPDIFILEEFFECT, DWORD) { r
 HRESULT FakeDevice::BuildActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) { return E_NOTIMPL; }
 HRESULT FakeDevice::SetActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) { return E_NOTIMPL; }
 HRESULT FakeDevice::GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) { return E_NOTIMPL; }
+
+// ---- FakeDirectInput
+
+FakeDirectInput::FakeDirectInput(std::string label_) : label(std::move(label_)) {}
+
+FakeDevice* FakeDirectInput::attach(const std::string& deviceLabel, bool forceFeedback)
+{
+    FakeDevice* device = makeFakeDevice(deviceLabel);
+    device->references = 0;
+    // Distinct instance GUIDs, so CreateDevice can tell the controllers apart.
+    const GUID instance = {0x4B530000u + static_cast<unsigned long>(controllers.size()), 0x4B45, 0x5354,
+                           {0x52, 0x41, 0, 0, 0, 0, 0, 1}};
+    controllers.push_back({instance, forceFeedback, device});
+    return device;
+}
+
+HRESULT FakeDirectInput::QueryInterface(REFIID, void** object)
+{
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG FakeDirectInput::AddRef()
+{
+    return static_cast<ULONG>(++references);
+}
+
+ULONG FakeDirectInput::Release()
+{
+    note(label, "Release");
+    return releaseReference(references);
+}
+
+HRESULT FakeDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN)
+{
+    FakeDevice* found = nullptr;
+    for (const AttachedController& controller : controllers) {
+        if (IsEqualGUID(controller.instance, instance))
+            found = controller.device;
+    }
+    note(label, "CreateDevice(" + (found ? found->label : std::string("?")) + ")");
+    *device = nullptr;
+    const HRESULT hr = createDeviceResult.take();
+    if (FAILED(hr))
+        return hr;
+    if (!found)
+        return DIERR_DEVICENOTREG;
+    found->AddRef();
+    *device = found;
+    return hr;
+}
+
+HRESULT FakeDirectInput::EnumDevices(DWORD deviceClass, LPDIENUMDEVICESCALLBACKW callback, LPVOID context, DWORD flags)
+{
+    note(label, "EnumDevices(" + std::to_string(deviceClass) + "," + hex(flags) + ")");
+    enumClass = deviceClass;
+    enumFlags = flags;
+    enumContext = context;
+    callbackAnswers.clear();
+    for (const AttachedController& controller : controllers) {
+        DIDEVICEINSTANCEW instance{};
+        instance.dwSize = sizeof instance;
+        instance.guidInstance = controller.instance;
+        instance.guidProduct = controller.instance;
+        instance.dwDevType = DI8DEVTYPE_JOYSTICK | (DI8DEVTYPEJOYSTICK_STANDARD << 8);
+        const std::wstring name(controller.device->label.begin(), controller.device->label.end());
+        std::wcsncpy(instance.tszInstanceName, name.c_str(), MAX_PATH - 1);
+        std::wcsncpy(instance.tszProductName, name.c_str(), MAX_PATH - 1);
+        if (controller.forceFeedback)
+            instance.guidFFDriver = {0xFFD00001u, 0x4B45, 0x5354, {0x52, 0x41, 0, 0, 0, 0, 0, 2}};
+        instance.wUsagePage = 1;
+        instance.wUsage = 4;
+        callbackAnswers.push_back(callback(&instance, context));
+        if (callbackAnswers.back() == DIENUM_STOP)
+            break;
+    }
+    return enumDevicesResult.take();
+}
+
+HRESULT FakeDirectInput::GetDeviceStatus(REFGUID)
+{
+    note(label, "GetDeviceStatus");
+    return E_NOTIMPL;
+}
+
+HRESULT FakeDirectInput::RunControlPanel(HWND, DWORD)
+{
+    note(label, "RunControlPanel");
+    return E_NOTIMPL;
+}
+
+HRESULT FakeDirectInput::Initialize(HINSTANCE, DWORD)
+{
+    note(label, "Initialize");
+    return E_NOTIMPL;
+}
+
+HRESULT FakeDirectInput::FindDevice(REFGUID, LPCWSTR, LPGUID)
+{
+    note(label, "FindDevice");
+    return E_NOTIMPL;
+}
+
+HRESULT FakeDirectInput::EnumDevicesBySemantics(LPCWSTR, LPDIACTIONFORMATW, LPDIENUMDEVICESBYSEMANTICSCBW, LPVOID,
+                                                DWORD)
+{
+    note(label, "EnumDevicesBySemantics");
+    return E_NOTIMPL;
+}
+
+HRESULT FakeDirectInput::ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK, LPDICONFIGUREDEVICESPARAMSW, DWORD, LPVOID)
+{
+    note(label, "ConfigureDevices");
+    return E_NOTIMPL;
+}

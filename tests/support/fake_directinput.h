@@ -1,11 +1,13 @@
-// In-process fakes of DirectInput's device and effect interfaces. Every call
+// In-process fakes of DirectInput's interfaces. Every call
 // is written to one shared journal, in order, so tests can assert sequences
 // across the device and its effects; results can be scripted call by call.
 #pragma once
 
 #include "ffb/directinput.h"
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +15,10 @@
 // The calls that reached any fake since the journal was last cleared, e.g.
 // "stick.Poll", "spring2.Stop", "spring.Start(1,0)", "stick.CreateEffect(damper)".
 extern std::vector<std::string> journal;
+
+// Called with each entry as it is added, so a test can look at the program's
+// state at the moment of a call. Cleared by destroyFakes().
+extern std::function<void(const std::string&)> journalWatcher;
 
 // Results handed out in order, then `otherwise` for every later call.
 struct ScriptedResult {
@@ -29,6 +35,13 @@ struct RecordedEffect {
     std::vector<LONG> directions;    // cAxes entries of rglDirection
     std::vector<DICONDITION> conditions;  // cbTypeSpecificParams / sizeof(DICONDITION)
     DWORD flags = 0;                 // SetParameters flags; 0 for a creation
+};
+
+// A SetProperty call. DIPROP_* identifiers are small integers posing as GUID
+// addresses, so the address is what names the property.
+struct RecordedProperty {
+    std::uintptr_t id = 0;
+    DIPROPDWORD value{};  // the header only, unless the call passed a DIPROPDWORD
 };
 
 class FakeEffect : public IDirectInputEffect {
@@ -71,6 +84,9 @@ public:
     std::deque<bool> createEffectLeavesNull;
     std::vector<DWORD> axisFlags;           // dwFlags of the axes EnumObjects reports
     std::vector<FakeEffect*> effects;       // created here, in order
+    const DIDATAFORMAT* dataFormat = nullptr;  // the latest SetDataFormat
+    HWND cooperativeWindow = nullptr;          // the latest SetCooperativeLevel
+    std::vector<RecordedProperty> properties;  // every SetProperty, in order
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -105,6 +121,78 @@ public:
     HRESULT STDMETHODCALLTYPE SetActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) override;
     HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) override;
 };
+
+// A game controller the fake DirectInput reports as attached.
+struct AttachedController {
+    GUID instance;
+    bool forceFeedback;  // reported with a force-feedback driver (non-zero Data1)
+    FakeDevice* device;  // what CreateDevice hands out for it
+};
+
+class FakeDirectInput : public IDirectInput8W {
+public:
+    explicit FakeDirectInput(std::string label);
+
+    std::string label;
+    // Nobody holds it until the factory hands it out.
+    LONG references = 0;
+    std::vector<AttachedController> controllers;  // in enumeration order
+    // EnumDevices reports every controller first, then returns its result, so
+    // a failure can follow entries the program already took.
+    ScriptedResult enumDevicesResult, createDeviceResult;
+    // The latest EnumDevices call, and what its callback answered per controller.
+    DWORD enumClass = 0, enumFlags = 0;
+    void* enumContext = nullptr;
+    std::vector<BOOL> callbackAnswers;
+
+    // Appends a controller named `label` whose device has that label too and
+    // no reference until CreateDevice hands it out.
+    FakeDevice* attach(const std::string& label, bool forceFeedback);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID, LPDIRECTINPUTDEVICE8W*, LPUNKNOWN) override;
+    HRESULT STDMETHODCALLTYPE EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKW, LPVOID, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override;
+    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override;
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override;
+    HRESULT STDMETHODCALLTYPE FindDevice(REFGUID, LPCWSTR, LPGUID) override;
+    HRESULT STDMETHODCALLTYPE EnumDevicesBySemantics(LPCWSTR, LPDIACTIONFORMATW, LPDIENUMDEVICESBYSEMANTICSCBW,
+                                                     LPVOID, DWORD) override;
+    HRESULT STDMETHODCALLTYPE ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK, LPDICONFIGUREDEVICESPARAMSW, DWORD,
+                                               LPVOID) override;
+};
+
+// Points createDirectInput at a factory that journals "DirectInput8Create(0x800)"
+// and hands out, with an AddRef, the FakeDirectInput "dinput" made here.
+FakeDirectInput* installFakeDirectInput();
+
+struct FactoryCall {
+    HINSTANCE module;
+    DWORD version;
+    IID iid;
+    IUnknown* outer;
+};
+extern std::vector<FactoryCall> factoryCalls;
+extern ScriptedResult factoryResult;
+
+struct MessageBoxCall {
+    HWND owner;
+    std::wstring text;
+    std::wstring caption;
+    UINT style;
+};
+extern std::vector<MessageBoxCall> messageBoxes;
+
+// Points showMessageBox at a recorder that answers IDOK.
+void installMessageBoxRecorder();
+
+// Puts DirectInput8Create and MessageBoxW back.
+void restoreDiscoveryHooks();
+
+// The labels of the fakes someone still holds a reference to.
+std::vector<std::string> heldFakes();
 
 // Fakes live until destroyFakes(), whatever their reference counts, so a test
 // can still inspect an object the program has released. A release below zero

@@ -11,6 +11,14 @@ std::int64_t readFakeClock()
 }
 } // namespace
 
+HWND* const controlHandles[19] = {
+    &deviceCombo, &holdCombo, &toggleCombo, &centerCombo, &povDeviceCombo,
+    &springEdit, &springSlider, &damperEdit, &damperSlider,
+    &frictionEdit, &frictionSlider, &springEdit2, &springSlider2,
+    &damperEdit2, &damperSlider2, &frictionEdit2, &frictionSlider2,
+    &swapAxesCheck, &reinitKeyCombo,
+};
+
 void restoreDefaultState()
 {
     Settings = {};
@@ -44,6 +52,8 @@ void restoreDefaultState()
 
     storedSettingsKnown = false;
     keyCodeList.clear();
+    for (HWND* handle : controlHandles)
+        *handle = nullptr;
     mainWindow = nullptr;
     mainMenu = nullptr;
     instance = nullptr;
@@ -58,6 +68,8 @@ void KestraTest::SetUp()
     // Well past 1970, as a real clock would read.
     fakeNowMs = 1'800'000'000'000LL;
     wallClockMs = readFakeClock;
+    // No test may stop at a real message box.
+    installMessageBoxRecorder();
 }
 
 void KestraTest::TearDown()
@@ -67,6 +79,7 @@ void KestraTest::TearDown()
     destroyFakes();
     journal.clear();
     wallClockMs = systemWallClockMs;
+    restoreDiscoveryHooks();
 }
 
 void KestraTest::installEffects()

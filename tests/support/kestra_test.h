@@ -10,6 +10,9 @@
 
 #include <cstdint>
 
+// The 19 control handles of the main window, in creation order.
+extern HWND* const controlHandles[19];
+
 // Puts every global of the application state back to its start-up value.
 void restoreDefaultState();
 

@@ -62,6 +62,8 @@ void expectDocumentedDefaults()
 
     EXPECT_FALSE(storedSettingsKnown);
     EXPECT_TRUE(keyCodeList.empty());
+    for (HWND* handle : controlHandles)
+        EXPECT_EQ(*handle, nullptr);
     EXPECT_EQ(mainWindow, nullptr);
     EXPECT_EQ(mainMenu, nullptr);
     EXPECT_EQ(instance, nullptr);
@@ -94,6 +96,7 @@ TEST(StartUpState, TestFixtureRestoresTheSameState)
     DeviceList[3].name[0] = L'x';
     storedSettingsKnown = true;
     keyCodeList.push_back(8);
+    reinitKeyCombo = springSlider2 = reinterpret_cast<HWND>(1);
     windowTitle[0] = L'K';
     restoreDefaultState();
     expectDocumentedDefaults();

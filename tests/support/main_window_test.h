@@ -1,0 +1,43 @@
+// A fixture with the real main window, created as the program creates it, on
+// the test's display.
+#pragma once
+
+#include "tests/support/kestra_test.h"
+
+#include <string>
+#include <vector>
+
+// A window's creation parameters, as CreateWindowExW received them.
+struct CreatedWindow {
+    std::wstring className;  // as the program spells it
+    std::wstring text;
+    bool hasText;            // false for a null window name
+    DWORD style, exStyle;
+    int x, y, width, height;
+    HMENU menuOrId;
+    HWND parent;
+};
+
+class MainWindowTest : public KestraTest {
+public:
+    // Every window the thread created since SetUp began, main window first.
+    static std::vector<CreatedWindow> created;
+
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The main window's children in creation order.
+    static std::vector<HWND> children();
+    static std::wstring textOf(HWND window);
+    static std::wstring classOf(HWND window);
+    static std::vector<std::wstring> listEntries(HWND list);
+    static int selectionOf(HWND list);
+    static bool isChecked(HWND checkBox);
+    static UINT menuState(UINT command);
+
+    // What a user's change in a control sends the main window.
+    static void chooseRow(HWND list, int row);
+    static void moveSlider(HWND slider, int position);
+    static void sendCommand(WORD id, WORD code = 0, HWND source = nullptr);
+};
