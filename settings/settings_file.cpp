@@ -150,8 +150,14 @@ bool decodeSettingsFile(const std::uint8_t* bytes, std::size_t size, SettingsRec
 
 void saveSettings()
 {
-    if (!storedSettingsKnown)
-        return;
+    // A run that never read the settings (no stick, say) may still write
+    // them when there is no stored file to lose.
+    if (!storedSettingsKnown) {
+        if (GetFileAttributesW(settingsFileName) != INVALID_FILE_ATTRIBUTES ||
+            GetLastError() != ERROR_FILE_NOT_FOUND)
+            return;
+        storedSettingsKnown = true;
+    }
 
     wchar_t path[MAX_PATH];
     wchar_t folder[MAX_PATH];

@@ -164,7 +164,7 @@ public:
                                                LPVOID) override;
 };
 
-// Points createDirectInput at a factory that journals "DirectInput8Create(0x800)"
+// Points createDirectInput at a factory that journals "DirectInput8Create(<version>)"
 // and hands out, with an AddRef, the FakeDirectInput "dinput" made here.
 FakeDirectInput* installFakeDirectInput();
 

@@ -320,6 +320,18 @@ TEST_F(SettingsFileTest, LongerFileIsReadForItsFirst56Bytes)
     EXPECT_EQ(Settings.springGain, 6400);
 }
 
+TEST_F(SettingsFileTest, RunThatNeverReadSettingsWritesThemWhenNoneAreStored)
+{
+    // Discovery stopped before reading (no stick): nothing stored to lose.
+    Settings.springGain = 1200;
+    saveSettings();
+    ASSERT_EQ(readFile().size(), settingsFileSize);
+    EXPECT_EQ(readFile()[24], 12);
+    Settings.springGain = 1300;
+    saveSettings();
+    EXPECT_EQ(readFile()[24], 13);
+}
+
 TEST_F(SettingsFileTest, StoredSettingsSurviveARunThatNeverReadThem)
 {
     SettingsRecord record = storedDefaults();

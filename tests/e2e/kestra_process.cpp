@@ -1,0 +1,239 @@
+#include "tests/e2e/kestra_process.h"
+
+#include <commctrl.h>
+
+#ifndef KESTRA_EXE_PATH
+#error "KESTRA_EXE_PATH names the kestra.exe under test"
+#endif
+
+namespace {
+
+// The build gives a Linux path; Wine shows the Linux root as drive Z:.
+std::wstring kestraExePath()
+{
+    std::wstring path = L"Z:";
+    for (const char* c = KESTRA_EXE_PATH; *c; ++c)
+        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId)
+        return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    // GetWindowTextW reads another process's title without waiting for it.
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    if (_wcsicmp(className, search->className) != 0 || std::wstring(title) != search->title)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(20);
+    }
+}
+
+TestFolder::TestFolder()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int serial = 0;
+    folder = std::wstring(temp) + L"kestra-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++serial);
+    CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+TestFolder::~TestFolder()
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring path = folder + L"\\" + found.cFileName;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+std::vector<std::uint8_t> TestFolder::read(const wchar_t* name) const
+{
+    std::vector<std::uint8_t> bytes(4096);
+    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    DWORD read = 0;
+    ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(handle);
+    bytes.resize(read);
+    return bytes;
+}
+
+void TestFolder::write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const
+{
+    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(handle);
+}
+
+KestraProcess::KestraProcess(const TestFolder& folder)
+{
+    std::wstring commandLine = L"\"" + kestraExePath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
+                        &startup, &process))
+        process = {};
+}
+
+KestraProcess::~KestraProcess()
+{
+    if (!process.hProcess)
+        return;
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+HWND KestraProcess::findWindow(const wchar_t* className, const wchar_t* title) const
+{
+    WindowSearch search{process.dwProcessId, className, title, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND KestraProcess::mainWindow(DWORD timeoutMs) const
+{
+    HWND window = nullptr;
+    waitUntil([&] { return (window = findWindow(L"KESTRA", L"Kestra")) != nullptr; }, timeoutMs);
+    return window;
+}
+
+std::string KestraProcess::describeWindows() const
+{
+    struct Listing {
+        DWORD processId;
+        std::string text;
+    } listing{process.dwProcessId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* listing = reinterpret_cast<Listing*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char className[64] = {}, title[256] = {};
+            GetClassNameA(window, className, 64);
+            GetWindowTextA(window, title, 256);
+            listing->text += std::to_string(owner) + (owner == listing->processId ? " (kestra) " : " ") +
+                             className + " \"" + title + "\"\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&listing));
+    return "kestra is process " + std::to_string(process.dwProcessId) + "; windows:\n" + listing.text;
+}
+
+long KestraProcess::waitForExit(DWORD timeoutMs)
+{
+    if (!process.hProcess || WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return static_cast<long>(code);
+}
+
+MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs)
+{
+    MessageBoxSeen seen;
+    waitUntil([&] { return (seen.window = kestra.findWindow(L"#32770", L"VIZazav")) != nullptr; }, timeoutMs);
+    if (!seen.window)
+        return seen;
+    // The message is the box's one static text that is not its icon.
+    for (HWND child = GetWindow(seen.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[64] = {};
+        GetClassNameW(child, className, 64);
+        if (_wcsicmp(className, L"Static") == 0 && !textOf(child).empty())
+            seen.text = textOf(child);
+    }
+    return seen;
+}
+
+void pressOk(HWND messageBox)
+{
+    PostMessageW(messageBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+std::vector<HWND> controlsOf(HWND mainWindow)
+{
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(mainWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back(child);
+    return controls;
+}
+
+std::wstring textOf(HWND window)
+{
+    wchar_t text[512] = {};
+    // WM_GETTEXT, not GetWindowTextW, which does not ask another process's controls.
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+int entryCount(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+}
+
+std::wstring entryText(HWND list, int row)
+{
+    // Entries are device names or key names, well within MAX_PATH.
+    wchar_t text[MAX_PATH + 1] = {};
+    SendMessageW(list, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::vector<std::wstring> listEntries(HWND list)
+{
+    std::vector<std::wstring> entries;
+    const int count = entryCount(list);
+    for (int i = 0; i < count; ++i)
+        entries.push_back(entryText(list, i));
+    return entries;
+}
+
+int selectionOf(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
+}
+
+bool isChecked(HWND checkBox)
+{
+    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}

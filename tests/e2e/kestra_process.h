@@ -1,0 +1,77 @@
+// Runs the real kestra.exe in a folder of its own and reaches into its
+// windows from outside, as a user or another program would.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Waits up to timeoutMs for condition to hold, checking every 20 ms.
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+// A fresh, empty folder under the temporary folder; removed with its files
+// by the destructor.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+    const std::wstring& path() const { return folder; }
+    std::wstring file(const wchar_t* name) const { return folder + L"\\" + name; }
+    std::vector<std::uint8_t> read(const wchar_t* name) const;
+    void write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const;
+
+private:
+    std::wstring folder;
+};
+
+class KestraProcess {
+public:
+    // Starts kestra.exe with folder as its working directory.
+    explicit KestraProcess(const TestFolder& folder);
+    // Kills the process if a test left it running.
+    ~KestraProcess();
+    KestraProcess(const KestraProcess&) = delete;
+    KestraProcess& operator=(const KestraProcess&) = delete;
+
+    bool started() const { return process.hProcess != nullptr; }
+
+    // A top-level window of this process with the given class and title.
+    HWND findWindow(const wchar_t* className, const wchar_t* title) const;
+    // The main window, once it exists.
+    HWND mainWindow(DWORD timeoutMs = 10000) const;
+
+    // The process's top-level windows as "class \"title\"" lines, for a
+    // failure message.
+    std::string describeWindows() const;
+
+    // Waits for the process to end; its exit code, or -1 on timeout.
+    long waitForExit(DWORD timeoutMs = 15000);
+
+private:
+    PROCESS_INFORMATION process{};
+};
+
+// The message box "VIZazav" of a process: its text, and a way to close it.
+struct MessageBoxSeen {
+    HWND window = nullptr;
+    std::wstring text;
+};
+MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs = 10000);
+void pressOk(HWND messageBox);
+
+// The controls of the main window, in creation order.
+std::vector<HWND> controlsOf(HWND mainWindow);
+std::wstring textOf(HWND window);
+// Each answer from Kestra waits for its next message round (up to 50 ms), so
+// tests ask for single entries rather than whole long lists.
+int entryCount(HWND list);
+std::wstring entryText(HWND list, int row);
+std::vector<std::wstring> listEntries(HWND list);
+int selectionOf(HWND list);
+bool isChecked(HWND checkBox);
