@@ -12,6 +12,23 @@ int (WINAPI* showMessageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
 
 namespace {
 
+// DirectInput names its predefined properties by small numbers cast to GUID
+// references (DIPROP_AUTOCENTER is "GUID 9"). Binding a reference to address 9
+// is what the interface requires, so the alignment check is off for this call.
+#if defined(__GNUC__)
+__attribute__((no_sanitize("alignment")))
+#endif
+HRESULT switchAutoCenterOff(IDirectInputDevice8W* device)
+{
+    DIPROPDWORD autoCenter = {};
+    autoCenter.diph.dwSize = sizeof(DIPROPDWORD);
+    autoCenter.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    autoCenter.diph.dwObj = 0;
+    autoCenter.diph.dwHow = DIPH_DEVICE;
+    autoCenter.dwData = DIPROPAUTOCENTER_OFF;
+    return device->SetProperty(DIPROP_AUTOCENTER, &autoCenter.diph);
+}
+
 void tellUser(const wchar_t* text)
 {
     showMessageBox(nullptr, text, L"VIZazav", MB_OK | MB_ICONERROR);
@@ -52,13 +69,7 @@ HRESULT initDirectInput()
     }
 
     // The device's own centring spring would fight the program's springs.
-    DIPROPDWORD autoCenter = {};
-    autoCenter.diph.dwSize = sizeof(DIPROPDWORD);
-    autoCenter.diph.dwHeaderSize = sizeof(DIPROPHEADER);
-    autoCenter.diph.dwObj = 0;
-    autoCenter.diph.dwHow = DIPH_DEVICE;
-    autoCenter.dwData = DIPROPAUTOCENTER_OFF;
-    if (FAILED(hr = ffbDevice->SetProperty(DIPROP_AUTOCENTER, &autoCenter.diph)))
+    if (FAILED(hr = switchAutoCenterOff(ffbDevice)))
         return hr;
 
     ffAxisCount = 0;

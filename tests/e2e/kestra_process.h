@@ -2,6 +2,8 @@
 // windows from outside, as a user or another program would.
 #pragma once
 
+#include "tests/support/test_folder.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -11,24 +13,6 @@
 
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
-
-// A fresh, empty folder under the temporary folder; removed with its files
-// by the destructor.
-class TestFolder {
-public:
-    TestFolder();
-    ~TestFolder();
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-
-    const std::wstring& path() const { return folder; }
-    std::wstring file(const wchar_t* name) const { return folder + L"\\" + name; }
-    std::vector<std::uint8_t> read(const wchar_t* name) const;
-    void write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const;
-
-private:
-    std::wstring folder;
-};
 
 class KestraProcess {
 public:

@@ -364,9 +364,9 @@ HRESULT FakeDevice::CreateEffect(REFGUID type, LPCDIEFFECT effect, LPDIRECTINPUT
     if (leaveNull)
         return hr;
 
-    // The second effect of a type is named like its handle: "damper2".
+    // The second live effect of a type is named like its handle: "damper2".
     for (const FakeEffect* existing : effects) {
-        if (IsEqualGUID(existing->type, type)) {
+        if (IsEqualGUID(existing->type, type) && existing->references > 0) {
             name += "2";
             break;
         }
