@@ -1,6 +1,7 @@
 // kestra.exe started where there is no stick: it says so, shows the defaults,
 // and leaves them in "opt.dat" when closed.
 #include "tests/e2e/kestra_process.h"
+#include "tests/support/settings_bytes.h"
 
 #include <gmock/gmock.h>
 
@@ -9,14 +10,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// The file a run with the default settings writes.
-const Bytes defaultFile = {
-    0x09, 0xB5, 0xA4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0, 0, 0, 0, 0x32, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0, 0, 0, 0, 0x32, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0x01, 0x01, 0, 0,
-};
 
 // Indices of controls in creation order.
 enum Control {
@@ -63,13 +56,13 @@ TEST(FirstRunWithoutStick, SaysSoShowsTheDefaultsAndWritesThemAtExit)
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(kestra.waitForExit(), 0);
-    EXPECT_THAT(folder.read(L"opt.dat"), ::testing::ElementsAreArray(defaultFile));
+    EXPECT_THAT(folder.read(L"opt.dat"), ::testing::ElementsAreArray(defaultSettingsFile));
 }
 
 TEST(FirstRunWithoutStick, StoredSettingsItNeverReadAreKept)
 {
     TestFolder folder;
-    Bytes stored = defaultFile;
+    Bytes stored = defaultSettingsFile;
     stored[24] = 77;  // a spring of 77 percent
     folder.write(L"opt.dat", stored);
 

@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 std::vector<CreatedWindow> MainWindowTest::created;
 
 namespace {
@@ -131,4 +133,24 @@ void MainWindowTest::moveSlider(HWND slider, int position)
 void MainWindowTest::sendCommand(WORD id, WORD code, HWND source)
 {
     SendMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(source));
+}
+
+void WindowWithDevicesTest::SetUp()
+{
+    MainWindowTest::SetUp();
+    dinput = installFakeDirectInput();
+    stick = dinput->attach("Stick", true);
+    stick->axisFlags = {DIDOI_FFACTUATOR, DIDOI_FFACTUATOR};
+    pedals = dinput->attach("Pedals", false);
+}
+
+std::ptrdiff_t WindowWithDevicesTest::firstOf(const std::string& call)
+{
+    auto found = std::find(journal.begin(), journal.end(), call);
+    return found == journal.end() ? -1 : found - journal.begin();
+}
+
+int WindowWithDevicesTest::count(const std::string& call)
+{
+    return static_cast<int>(std::count(journal.begin(), journal.end(), call));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/support/kestra_test.h"
+#include "tests/support/test_folder.h"
 
 #include <string>
 #include <vector>
@@ -40,4 +41,20 @@ protected:
     static void chooseRow(HWND list, int row);
     static void moveSlider(HWND slider, int position);
     static void sendCommand(WORD id, WORD code = 0, HWND source = nullptr);
+};
+
+// The main window with two controllers attached, a force-feedback "Stick"
+// and "Pedals" without, in a working folder of the test's own.
+class WindowWithDevicesTest : public MainWindowTest {
+protected:
+    void SetUp() override;
+
+    // Where the call first stands in the journal, or -1.
+    static std::ptrdiff_t firstOf(const std::string& call);
+    static int count(const std::string& call);
+
+    WorkingFolder folder;
+    FakeDirectInput* dinput = nullptr;
+    FakeDevice* stick = nullptr;
+    FakeDevice* pedals = nullptr;
 };

@@ -5,22 +5,20 @@ TestFolder::TestFolder()
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     static int serial = 0;
-    folder = std::wstring(temp) + L"kestra-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(++serial);
-    CreateDirectoryW(folder.c_str(), nullptr);
+    // Wine reuses process ids, and a crashed run leaves its folder behind.
+    do {
+        folder = std::wstring(temp) + L"kestra-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++serial);
+    } while (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TestFolder::~TestFolder()
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring path = folder + L"\\" + found.cFileName;
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(path.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+    for (const std::wstring& name : names()) {
+        const std::wstring path = file(name.c_str());
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(path.c_str()))
+            RemoveDirectoryW(path.c_str());
     }
     RemoveDirectoryW(folder.c_str());
 }
@@ -28,7 +26,8 @@ TestFolder::~TestFolder()
 std::vector<std::uint8_t> TestFolder::read(const wchar_t* name) const
 {
     std::vector<std::uint8_t> bytes(4096);
-    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return {};
     DWORD read = 0;
@@ -38,10 +37,41 @@ std::vector<std::uint8_t> TestFolder::read(const wchar_t* name) const
     return bytes;
 }
 
-void TestFolder::write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const
+bool TestFolder::write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const
 {
     HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
     DWORD written = 0;
-    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (!bytes.empty())
+        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(handle);
+    return written == bytes.size();
+}
+
+std::vector<std::wstring> TestFolder::names() const
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(file(L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            found.push_back(name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+WorkingFolder::WorkingFolder()
+{
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(path().c_str());
+}
+
+WorkingFolder::~WorkingFolder()
+{
+    SetCurrentDirectoryW(previous);
 }

@@ -18,9 +18,23 @@ public:
 
     const std::wstring& path() const { return folder; }
     std::wstring file(const wchar_t* name) const { return folder + L"\\" + name; }
+    // A file's bytes; empty when it cannot be read.
     std::vector<std::uint8_t> read(const wchar_t* name) const;
-    void write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const;
+    // False unless every byte was written.
+    bool write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const;
+    // The names of the files and folders in it.
+    std::vector<std::wstring> names() const;
 
 private:
     std::wstring folder;
+};
+
+// A TestFolder that is the working directory while it exists.
+class WorkingFolder : public TestFolder {
+public:
+    WorkingFolder();
+    ~WorkingFolder();
+
+private:
+    wchar_t previous[MAX_PATH] = {};
 };

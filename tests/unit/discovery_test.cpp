@@ -2,6 +2,7 @@
 #include "ffb/discovery.h"
 #include "settings/settings_file.h"
 #include "tests/support/kestra_test.h"
+#include "tests/support/test_folder.h"
 
 #include <gmock/gmock.h>
 
@@ -24,25 +25,7 @@ protected:
     void SetUp() override
     {
         KestraTest::SetUp();
-        static int folders = 0;
-        GetCurrentDirectoryW(MAX_PATH, previousFolder);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        // Wine reuses process ids, and a crashed run leaves its folder behind.
-        do {
-            folder = std::wstring(temp) + L"kestra-discovery-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                     std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++folders);
-        } while (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
-        ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str())) << "no working folder";
         begin();
-    }
-
-    void TearDown() override
-    {
-        SetCurrentDirectoryW(previousFolder);
-        DeleteFileW((folder + L"\\opt.dat").c_str());
-        RemoveDirectoryW(folder.c_str());
-        KestraTest::TearDown();
     }
 
     // A fresh start within a test: state, fakes and no stored settings.
@@ -82,22 +65,10 @@ protected:
         return Bytes(bytes, bytes + sizeof bytes);
     }
 
-    static Bytes storedBytes()
-    {
-        Bytes bytes(200);
-        const HANDLE file = CreateFileW(L"opt.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return {};
-        DWORD read = 0;
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return bytes;
-    }
+    Bytes storedBytes() const { return folder.read(L"opt.dat"); }
 
     FakeDirectInput* dinput = nullptr;
-    wchar_t previousFolder[MAX_PATH] = {};
-    std::wstring folder;
+    WorkingFolder folder;
 };
 
 TEST_F(DiscoveryTest, WithoutAForceFeedbackStickTheUserIsToldAndStoredSettingsAreLeftAlone)

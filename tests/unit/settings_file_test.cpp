@@ -1,6 +1,8 @@
 // "opt.dat" and the conversions between the percent and the live settings.
 #include "settings/settings_file.h"
 #include "tests/support/kestra_test.h"
+#include "tests/support/settings_bytes.h"
+#include "tests/support/test_folder.h"
 
 #include <gmock/gmock.h>
 
@@ -16,81 +18,14 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The file a start with the default settings writes.
-const Bytes defaultFile = {
-    0x09, 0xB5, 0xA4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0, 0, 0, 0, 0x32, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0, 0, 0, 0, 0x32, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0x01, 0x01, 0, 0,
-};
-
-// Each test runs in a fresh folder of its own, which it leaves empty.
+// Each test runs in a fresh working folder of its own.
 class SettingsFileTest : public KestraTest {
 protected:
-    void SetUp() override
-    {
-        KestraTest::SetUp();
-        GetCurrentDirectoryW(MAX_PATH, previousFolder);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"kestra-settings-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(GetTickCount64());
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
-    }
+    std::vector<std::wstring> filesInFolder() const { return folder.names(); }
 
-    void TearDown() override
-    {
-        SetCurrentDirectoryW(previousFolder);
-        for (const std::wstring& name : filesInFolder()) {
-            const std::wstring path = folder + L"\\" + name;
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileW(path.c_str()))
-                RemoveDirectoryW(path.c_str());
-        }
-        RemoveDirectoryW(folder.c_str());
-        KestraTest::TearDown();
-    }
+    void writeFile(const Bytes& bytes) const { ASSERT_TRUE(folder.write(L"opt.dat", bytes)); }
 
-    std::vector<std::wstring> filesInFolder() const
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..")
-                names.push_back(name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-        return names;
-    }
-
-    static void writeFile(const Bytes& bytes)
-    {
-        const HANDLE file = CreateFileW(L"opt.dat", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        if (!bytes.empty())
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        ASSERT_EQ(written, bytes.size());
-    }
-
-    static Bytes readFile()
-    {
-        Bytes bytes(200);
-        const HANDLE file = CreateFileW(L"opt.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return {};
-        DWORD read = 0;
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return bytes;
-    }
+    Bytes readFile() const { return folder.read(L"opt.dat"); }
 
     static Bytes fileOf(const SettingsRecord& record)
     {
@@ -107,15 +42,14 @@ protected:
         return record;
     }
 
-    wchar_t previousFolder[MAX_PATH] = {};
-    std::wstring folder;
+    WorkingFolder folder;
 };
 
 TEST_F(SettingsFileTest, DefaultSettingsAreWrittenAsTheDocumentedBytes)
 {
     loadSettings();  // no file yet
     saveSettings();
-    EXPECT_THAT(readFile(), ElementsAreArray(defaultFile));
+    EXPECT_THAT(readFile(), ElementsAreArray(defaultSettingsFile));
     EXPECT_THAT(filesInFolder(), ElementsAre(L"opt.dat"));
 }
 
@@ -306,7 +240,7 @@ TEST_F(SettingsFileTest, FilesThatAreNotWholeSettingsFilesAreIgnored)
     }
     // Such a file was read, so the next save replaces it.
     saveSettings();
-    EXPECT_THAT(readFile(), ElementsAreArray(defaultFile));
+    EXPECT_THAT(readFile(), ElementsAreArray(defaultSettingsFile));
 }
 
 TEST_F(SettingsFileTest, LongerFileIsReadForItsFirst56Bytes)
@@ -375,7 +309,7 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNeitherChangedNorForgotten)
 TEST_F(SettingsFileTest, FileHeldOpenElsewhereIsNotChanged)
 {
     loadSettings();
-    const Bytes stored = defaultFile;
+    const Bytes stored = defaultSettingsFile;
     writeFile(stored);
     for (DWORD sharing : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
         SCOPED_TRACE(sharing);

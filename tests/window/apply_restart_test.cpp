@@ -5,7 +5,6 @@
 #include "settings/key_names.h"
 #include "settings/settings_file.h"
 #include "tests/support/main_window_test.h"
-#include "tests/support/test_folder.h"
 #include "ui/main_window.h"
 #include "ui/resource.h"
 
@@ -21,26 +20,8 @@ namespace {
 
 const UINT trimmerItems[] = {IDM_NO_TRIMMER, IDM_INSTANT_TRIMMER, IDM_PROGRESSIVE_TRIMMER, IDM_BOTH_TRIMMERS};
 
-class ApplyAndRestartTest : public MainWindowTest {
+class ApplyAndRestartTest : public WindowWithDevicesTest {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        GetCurrentDirectoryW(MAX_PATH, previousFolder);
-        SetCurrentDirectoryW(folder.path().c_str());
-        installMessageBoxRecorder();
-        dinput = installFakeDirectInput();
-        stick = dinput->attach("Stick", true);
-        stick->axisFlags = {DIDOI_FFACTUATOR, DIDOI_FFACTUATOR};
-        pedals = dinput->attach("Pedals", false);
-    }
-
-    void TearDown() override
-    {
-        SetCurrentDirectoryW(previousFolder);
-        MainWindowTest::TearDown();
-    }
-
     // A settings file holding `record`.
     void store(const SettingsRecord& record)
     {
@@ -84,18 +65,6 @@ protected:
             positions.push_back(static_cast<int>(SendMessageW(*control.slider, TBM_GETPOS, 0, 0)));
         return positions;
     }
-
-    static std::ptrdiff_t positionOf(const std::string& call)
-    {
-        auto found = std::find(journal.begin(), journal.end(), call);
-        return found == journal.end() ? -1 : found - journal.begin();
-    }
-
-    TestFolder folder;
-    wchar_t previousFolder[MAX_PATH] = {};
-    FakeDirectInput* dinput = nullptr;
-    FakeDevice* stick = nullptr;
-    FakeDevice* pedals = nullptr;
 };
 
 TEST_F(ApplyAndRestartTest, StartUpWithoutFileShowsTheDefaults)
@@ -130,9 +99,9 @@ TEST_F(ApplyAndRestartTest, StartUpWithoutFileShowsTheDefaults)
 TEST_F(ApplyAndRestartTest, DevicesAreAcquiredBeforeTheFirstSetStarts)
 {
     applyAndRestart(true);
-    const std::ptrdiff_t lastAcquire = std::max(positionOf("Stick.Acquire"), positionOf("Pedals.Acquire"));
-    ASSERT_GE(positionOf("Stick.Acquire"), 0);
-    ASSERT_GE(positionOf("Pedals.Acquire"), 0);
+    const std::ptrdiff_t lastAcquire = std::max(firstOf("Stick.Acquire"), firstOf("Pedals.Acquire"));
+    ASSERT_GE(firstOf("Stick.Acquire"), 0);
+    ASSERT_GE(firstOf("Pedals.Acquire"), 0);
     // Creation leaves the first set playing; it is started once more here.
     const std::vector<std::string> tail(journal.begin() + lastAcquire + 1, journal.end());
     EXPECT_THAT(tail, ElementsAre("spring.Start(1,0)", "damper.Start(1,0)", "friction.Start(1,0)"));
@@ -192,10 +161,10 @@ TEST_F(ApplyAndRestartTest, RestartWritesTheFileThenReadsItBack)
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 40);
     EXPECT_EQ(textOf(springEdit), L"40");
     // Everything was released before DirectInput was created again.
-    const std::ptrdiff_t created = positionOf("DirectInput8Create(0x800)");
+    const std::ptrdiff_t created = firstOf("DirectInput8Create(0x800)");
     ASSERT_GE(created, 0);
-    EXPECT_LT(positionOf("dinput.Release"), created);
-    EXPECT_LT(positionOf("Stick.Release"), created);
+    EXPECT_LT(firstOf("dinput.Release"), created);
+    EXPECT_LT(firstOf("Stick.Release"), created);
     // The same controllers are listed once, and the hotkey list is not refilled.
     EXPECT_THAT(listEntries(deviceCombo), ElementsAre(L"Stick", L"Pedals"));
     EXPECT_THAT(listEntries(povDeviceCombo), ElementsAre(L"Stick", L"Pedals"));
@@ -276,7 +245,7 @@ TEST_F(ApplyAndRestartTest, RestartWhileTheForcesAreReleasedStartsTheFirstSet)
     forcesOn = 0;  // the hold button is down
     journal.clear();
     applyAndRestart(false);
-    EXPECT_GE(positionOf("spring.Start(1,0)"), 0) << ::testing::PrintToString(journal);
+    EXPECT_GE(firstOf("spring.Start(1,0)"), 0) << ::testing::PrintToString(journal);
     EXPECT_EQ(forcesOn, 0) << "the restart leaves the trimmer's state alone";
     EXPECT_EQ(trimX, 0);
 }

@@ -2,7 +2,6 @@
 // pressed through the system's input.
 #include "app/main_loop.h"
 #include "tests/support/main_window_test.h"
-#include "tests/support/test_folder.h"
 
 #include <gmock/gmock.h>
 
@@ -25,35 +24,12 @@ void pressHotkey(bool down)
     SendInput(1, &input, sizeof(input));
 }
 
-class MainLoopTest : public MainWindowTest {
+class MainLoopTest : public WindowWithDevicesTest {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        GetCurrentDirectoryW(MAX_PATH, previousFolder);
-        SetCurrentDirectoryW(folder.path().c_str());
-        dinput = installFakeDirectInput();
-        stick = dinput->attach("Stick", true);
-        stick->axisFlags = {DIDOI_FFACTUATOR, DIDOI_FFACTUATOR};
-        pedals = dinput->attach("Pedals", false);
-    }
-
     void TearDown() override
     {
         pressHotkey(false);
-        SetCurrentDirectoryW(previousFolder);
-        MainWindowTest::TearDown();
-    }
-
-    static int count(const std::string& call)
-    {
-        return static_cast<int>(std::count(journal.begin(), journal.end(), call));
-    }
-
-    static std::ptrdiff_t firstOf(const std::string& call)
-    {
-        auto found = std::find(journal.begin(), journal.end(), call);
-        return found == journal.end() ? -1 : found - journal.begin();
+        WindowWithDevicesTest::TearDown();
     }
 
     // After the start-up tick, with the window showing what the file holds.
@@ -63,12 +39,6 @@ protected:
         ASSERT_EQ(initPending, 0);
         journal.clear();
     }
-
-    TestFolder folder;
-    wchar_t previousFolder[MAX_PATH] = {};
-    FakeDirectInput* dinput = nullptr;
-    FakeDevice* stick = nullptr;
-    FakeDevice* pedals = nullptr;
 };
 
 TEST_F(MainLoopTest, FirstTickOpensTheDevicesAndWatchesNothingYet)
