@@ -2,17 +2,17 @@
 
 #include <commctrl.h>
 
-#ifndef KESTRA_EXE_PATH
-#error "KESTRA_EXE_PATH names the kestra.exe under test"
+#if !defined(KESTRA_EXE_PATH) || !defined(KESTRA_SIM_PATH)
+#error "KESTRA_EXE_PATH and KESTRA_SIM_PATH name the kestra.exe and the simulated dinput8.dll under test"
 #endif
 
 namespace {
 
-// The build gives a Linux path; Wine shows the Linux root as drive Z:.
-std::wstring kestraExePath()
+// The build gives Linux paths; Wine shows the Linux root as drive Z:.
+std::wstring windowsPath(const char* linuxPath)
 {
     std::wstring path = L"Z:";
-    for (const char* c = KESTRA_EXE_PATH; *c; ++c)
+    for (const char* c = linuxPath; *c; ++c)
         path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
     return path;
 }
@@ -56,14 +56,26 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
     }
 }
 
-KestraProcess::KestraProcess(const TestFolder& folder)
+KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
 {
-    std::wstring commandLine = L"\"" + kestraExePath() + L"\"";
+    std::wstring exe = windowsPath(KESTRA_EXE_PATH);
+    if (directInput == DirectInput::Simulated) {
+        // Both beside each other, as on Windows, where a dinput8.dll next to
+        // the program is loaded first; Wine needs the override to do the same.
+        const std::wstring copy = folder.file(L"kestra.exe");
+        if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE) ||
+            !CopyFileW(windowsPath(KESTRA_SIM_PATH).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
+            return;
+        exe = copy;
+        SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"dinput8=n,b");
+    }
+    std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
                         &startup, &process))
         process = {};
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", nullptr);
 }
 
 KestraProcess::~KestraProcess()

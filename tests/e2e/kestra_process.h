@@ -14,10 +14,14 @@
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
+// Which DirectInput kestra.exe talks to: Wine's own, or the simulated stick,
+// copied beside it and preferred to Wine's.
+enum class DirectInput { Wine, Simulated };
+
 class KestraProcess {
 public:
     // Starts kestra.exe with folder as its working directory.
-    explicit KestraProcess(const TestFolder& folder);
+    explicit KestraProcess(const TestFolder& folder, DirectInput directInput = DirectInput::Wine);
     // Kills the process if a test left it running.
     ~KestraProcess();
     KestraProcess(const KestraProcess&) = delete;
