@@ -34,8 +34,8 @@ TEST(FirstRunWithoutStick, SaysSoShowsTheDefaultsAndWritesThemAtExit)
 
     // The box closed, the start-up sequence goes on and ends by setting the
     // "Swap Axis" mark from the settings.
-    const std::vector<HWND> controls = controlsOf(window);
-    ASSERT_EQ(controls.size(), 31u);
+    std::vector<HWND> controls;
+    ASSERT_TRUE(waitUntil([&] { return (controls = controlsOf(window)).size() == 31; }));
     EXPECT_TRUE(waitUntil([&] { return isChecked(controls[SwapAxes]); })) << "the defaults were never shown";
     EXPECT_EQ(kestra.findWindow(L"#32770", L"VIZazav"), nullptr);
 
@@ -73,8 +73,8 @@ TEST(FirstRunWithoutStick, StoredSettingsItNeverReadAreKept)
     const HWND window = kestra.mainWindow();
     ASSERT_NE(window, nullptr);
     // Without a stick the file is not read: the window shows the defaults.
-    const std::vector<HWND> controls = controlsOf(window);
-    ASSERT_EQ(controls.size(), 31u);
+    std::vector<HWND> controls;
+    ASSERT_TRUE(waitUntil([&] { return (controls = controlsOf(window)).size() == 31; }));
     ASSERT_TRUE(waitUntil([&] { return isChecked(controls[SwapAxes]); }));
     EXPECT_EQ(textOf(controls[SpringEdit]), L"50");
 

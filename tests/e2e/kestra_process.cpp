@@ -42,6 +42,21 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM context)
     return FALSE;
 }
 
+// Wine loads its own dinput8 even when one lies beside the program, unless
+// told otherwise for that program. WINEDLLOVERRIDES in a child's environment
+// is not read, so the rule goes into the prefix's registry. Where no
+// dinput8.dll lies beside kestra.exe, Wine still falls back to its own.
+void preferDllBesideKestra()
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\kestra.exe\\DllOverrides", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    const wchar_t order[] = L"native,builtin";
+    RegSetValueExW(key, L"dinput8", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof(order));
+    RegCloseKey(key);
+}
+
 } // namespace
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
@@ -67,7 +82,7 @@ KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
             !CopyFileW(windowsPath(KESTRA_SIM_PATH).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
             return;
         exe = copy;
-        SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"dinput8=n,b");
+        preferDllBesideKestra();
     }
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
@@ -75,7 +90,6 @@ KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
                         &startup, &process))
         process = {};
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", nullptr);
 }
 
 KestraProcess::~KestraProcess()

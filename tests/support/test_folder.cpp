@@ -25,15 +25,17 @@ TestFolder::~TestFolder()
 
 std::vector<std::uint8_t> TestFolder::read(const wchar_t* name) const
 {
-    std::vector<std::uint8_t> bytes(4096);
-    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    // Shared every way: another process may be appending to it meanwhile.
+    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return {};
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
     DWORD read = 0;
-    ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    while (ReadFile(handle, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.insert(bytes.end(), chunk, chunk + read);
     CloseHandle(handle);
-    bytes.resize(read);
     return bytes;
 }
 

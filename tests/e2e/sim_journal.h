@@ -1,0 +1,66 @@
+// The simulated stick's files as a test sees them: the journal it writes
+// line by line, and the input it re-reads while Kestra runs.
+#pragma once
+
+#include "tests/support/test_folder.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// One journal line: "<ms> <object> <method> key=value ... -> 0x<hr>".
+struct SimCall {
+    long long ms = 0;
+    std::string object;  // dinput, dev<i>, eff<n>
+    std::string method;  // or "force" for the sim's own force lines
+    std::map<std::string, std::string> values;
+    std::string result;  // "0x00000000", empty for a force line
+    std::string line;    // as written
+
+    bool has(const std::string& key) const { return values.count(key) != 0; }
+    std::string operator[](const std::string& key) const;
+    long long number(const std::string& key) const;
+    // "a,b" values such as offset=100,-200.
+    std::pair<long long, long long> pair(const std::string& key) const;
+};
+
+SimCall parseSimCall(const std::string& line);
+
+class SimJournal {
+public:
+    explicit SimJournal(const TestFolder& folder) : folder(folder) {}
+
+    // Every whole line written so far.
+    std::vector<SimCall> calls() const;
+    // The calls since the last mark(), and a new mark.
+    void mark();
+    std::vector<SimCall> sinceMark() const;
+
+    // Waits until a line after the mark satisfies `match`; the first such line.
+    bool waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found = nullptr,
+                 unsigned timeoutMs = 10000) const;
+
+    // The journal as text, for a failure message.
+    std::string text() const;
+
+private:
+    const TestFolder& folder;
+    std::size_t marked = 0;
+};
+
+// "<object> <method>" with a result that is not a failure.
+std::function<bool(const SimCall&)> succeeded(const std::string& object, const std::string& method);
+std::function<bool(const SimCall&)> called(const std::string& object, const std::string& method);
+
+// What the simulated stick reports for one device.
+struct StickInput {
+    int x = 32767;
+    int y = 32767;
+    int pov = -1;
+    std::string buttons;  // "1" at position i holds button i+1
+};
+
+// Rewrites "sim-input.txt" in one step, so the sim never reads half a file.
+void writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices);
