@@ -291,6 +291,37 @@ TEST_F(SimJourney, HatWalksTheCentreUntilTheLimit)
     close();
 }
 
+// A hold-and-release, then the hat walking the centre: the journey behind
+// the plot in the README (scripts/plot-trim keeps its journal).
+TEST_F(SimJourney, HoldReleaseThenHatTrim)
+{
+    folder.write(L"opt.dat", settingsFile({{holdAt, 1}, {swapAt, 0}, {modeAt, 3}}));
+    ASSERT_NO_FATAL_FAILURE(start());
+    Sleep(500);
+
+    ASSERT_TRUE(press("01"));
+    for (int step = 1; step <= 6; ++step)
+        ASSERT_TRUE(press("01", 32767 + step * 3200, 32767 - step * 1800));
+    journal.mark();
+    ASSERT_TRUE(press("00", 32767 + 6 * 3200, 32767 - 6 * 1800));
+    // 51967 and 21967 are offsets 5859 and -3296.
+    ASSERT_TRUE(waitForSpringCentre(5859, -3296)) << journalText();
+    Sleep(500);
+
+    journal.mark();
+    writeInput(folder, {{0, StickInput{51967, 21967, 9000, ""}}});  // hat right
+    ASSERT_TRUE(waitForSpringCentre(5859 + 20 * 125, -3296)) << journalText();
+    writeInput(folder, {{0, StickInput{51967, 21967, 0, ""}}});  // hat forward
+    ASSERT_TRUE(waitForSpringCentre(5859 + 20 * 125, -3296 - 16 * 125)) << journalText();
+    writeInput(folder, {{0, StickInput{51967, 21967, -1, ""}}});
+    Sleep(500);
+    close();
+
+    wchar_t keep[MAX_PATH];
+    if (GetEnvironmentVariableW(L"KESTRA_PLOT_JOURNAL", keep, MAX_PATH))
+        CopyFileW(folder.file(L"sim-journal.txt").c_str(), keep, FALSE);
+}
+
 TEST_F(SimJourney, RestartFromTheMenuPassesTheSettingsThroughTheFile)
 {
     ASSERT_NO_FATAL_FAILURE(start());

@@ -1,0 +1,549 @@
+#include "sim/device.h"
+
+#include "sim/device_objects.h"
+#include "sim/effect.h"
+#include "sim/faults.h"
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+
+// DirectInput names its predefined properties by small numbers posing as GUID
+// references (DIPROP_AUTOCENTER is "GUID 9"), so the property methods look at
+// the reference's address only, and the alignment check is off for them.
+#if defined(__GNUC__)
+#define SIM_PROPERTY_METHOD __attribute__((no_sanitize("alignment")))
+#else
+#define SIM_PROPERTY_METHOD
+#endif
+
+namespace {
+
+// The device object that holds each controller exclusively, by config index.
+std::map<int, SimDevice*> exclusiveHolders;
+int lastEffectSerial = 0;
+
+constexpr std::uintptr_t propertyBufferSize = 1;
+constexpr std::uintptr_t propertyAxisMode = 2;
+constexpr std::uintptr_t propertyRange = 4;
+constexpr std::uintptr_t propertyDeadZone = 5;
+constexpr std::uintptr_t propertySaturation = 6;
+constexpr std::uintptr_t propertyFFGain = 7;
+constexpr std::uintptr_t propertyAutoCenter = 9;
+constexpr std::uintptr_t largestPredefinedProperty = 0xFFFF;
+
+bool isTopLevelWindowOfThisProcess(HWND window)
+{
+    DWORD owner = 0;
+    return window && IsWindow(window) && GetAncestor(window, GA_ROOT) == window &&
+           GetWindowThreadProcessId(window, &owner) && owner == GetCurrentProcessId();
+}
+
+HRESULT checkAutoCenter(const LPCDIPROPHEADER header, bool forceFeedback)
+{
+    if (header->dwSize != sizeof(DIPROPDWORD) || header->dwHow != DIPH_DEVICE)
+        return DIERR_INVALIDPARAM;
+    if (!forceFeedback)
+        return DIERR_UNSUPPORTED;
+    return reinterpret_cast<const DIPROPDWORD*>(header)->dwData <= DIPROPAUTOCENTER_ON ? DI_OK : DIERR_INVALIDPARAM;
+}
+
+} // namespace
+
+SimDevice::SimDevice(int configIndex, const DeviceSetup& configured)
+    : index(configIndex), setup(configured), lastForces(describeForces({}, motion))
+{
+}
+
+std::string SimDevice::label() const
+{
+    return "dev" + std::to_string(index);
+}
+
+CallLine SimDevice::callLine(const char* method) const
+{
+    return CallLine(label(), method);
+}
+
+bool SimDevice::refused(CallLine& line, const char* failable, HRESULT& hr)
+{
+    if (isReleased) {
+        line.text("error", "released");
+        hr = E_POINTER;
+        return true;
+    }
+    return failable && injectedFailure(failable, index, hr);
+}
+
+HRESULT SimDevice::unsupported(const char* method)
+{
+    CallLine line = callLine(method);
+    HRESULT hr;
+    if (refused(line, nullptr, hr))
+        return line.finish(hr);
+    return line.finish(E_NOTIMPL);
+}
+
+void SimDevice::stopEffects()
+{
+    for (SimEffect* effect : effects)
+        effect->playing = false;
+}
+
+void SimDevice::loseAcquisition()
+{
+    acquired = false;
+    if (exclusiveHolders[index] == this)
+        exclusiveHolders.erase(index);
+    // Losing exclusive access resets a force-feedback device: every effect
+    // stops and must be downloaded again.
+    for (SimEffect* effect : effects)
+        effect->unload();
+}
+
+void SimDevice::journalForces()
+{
+    if (!setup.forceFeedback)
+        return;
+    std::vector<PlayingCondition> playing;
+    for (const SimEffect* effect : effects) {
+        if (effect->playsOnDevice())
+            playing.push_back(effect->asPlaying());
+    }
+    const std::string forces = describeForces(playing, motion);
+    if (forces != lastForces)
+        journalLine(label() + " " + forces);
+    lastForces = forces;
+}
+
+void SimDevice::updateMotion(const StickInput& input)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    const double seconds = static_cast<double>(now.QuadPart - lastRead.QuadPart) / frequency.QuadPart;
+    const bool measurable = readBefore && seconds > 0;
+    motion.vx = measurable ? (normalisedPosition(input.x) - normalisedPosition(motion.x)) / seconds : 0;
+    motion.vy = measurable ? (normalisedPosition(input.y) - normalisedPosition(motion.y)) / seconds : 0;
+    motion.x = input.x;
+    motion.y = input.y;
+    lastRead = now;
+    readBefore = true;
+}
+
+HRESULT SimDevice::QueryInterface(REFIID iid, void** object)
+{
+    CallLine line = callLine("QueryInterface");
+    line.text("iid", interfaceName(iid));
+    HRESULT hr;
+    if (refused(line, nullptr, hr))
+        return line.finish(hr);
+    if (!object)
+        return line.finish(E_POINTER);
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDirectInputDevice8W)) {
+        *object = nullptr;
+        return line.finish(E_NOINTERFACE);
+    }
+    *object = static_cast<IDirectInputDevice8W*>(this);
+    line.number("refs", ++references);
+    return line.finish(S_OK);
+}
+
+ULONG SimDevice::AddRef()
+{
+    CallLine line = callLine("AddRef");
+    HRESULT hr;
+    if (refused(line, nullptr, hr)) {
+        line.finish(hr);
+        return 0;
+    }
+    line.number("refs", ++references);
+    line.finish(S_OK);
+    return static_cast<ULONG>(references);
+}
+
+ULONG SimDevice::Release()
+{
+    CallLine line = callLine("Release");
+    HRESULT hr;
+    if (refused(line, nullptr, hr)) {
+        line.finish(hr);
+        return 0;
+    }
+    line.number("refs", --references);
+    line.finish(S_OK);
+    if (references == 0) {
+        // The last release unacquires the device; effects still held by the
+        // caller stay objects but play nothing any more.
+        if (acquired)
+            loseAcquisition();
+        isReleased = true;
+        journalForces();
+    }
+    return static_cast<ULONG>(references);
+}
+
+HRESULT SimDevice::GetCapabilities(LPDIDEVCAPS caps)
+{
+    CallLine line = callLine("GetCapabilities");
+    HRESULT hr;
+    if (refused(line, nullptr, hr))
+        return line.finish(hr);
+    if (!caps)
+        return line.finish(E_POINTER);
+    if (caps->dwSize != sizeof(DIDEVCAPS) && caps->dwSize != sizeof(DIDEVCAPS_DX3))
+        return line.finish(DIERR_INVALIDPARAM);
+    const DWORD size = caps->dwSize;
+    std::memset(caps, 0, size);
+    caps->dwSize = size;
+    caps->dwFlags = DIDC_ATTACHED | DIDC_POLLEDDEVICE;
+    if (setup.forceFeedback)
+        caps->dwFlags |= DIDC_FORCEFEEDBACK | DIDC_SATURATION | DIDC_DEADBAND | DIDC_POSNEGCOEFFICIENTS |
+                         DIDC_POSNEGSATURATION;
+    caps->dwDevType = DI8DEVTYPE_JOYSTICK | (DI8DEVTYPEJOYSTICK_STANDARD << 8) | DIDEVTYPE_HID;
+    caps->dwAxes = static_cast<DWORD>(axisCount(setup));
+    caps->dwButtons = simButtonCount;
+    caps->dwPOVs = 1;
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context, DWORD flags)
+{
+    CallLine line = callLine("EnumObjects");
+    line.hex("flags", flags);
+    HRESULT hr;
+    if (refused(line, "EnumObjects", hr))
+        return line.finish(hr);
+    if (!callback)
+        return line.finish(DIERR_INVALIDPARAM);
+    int actuators = 0;
+    for (const DIDEVICEOBJECTINSTANCEW& object : deviceObjects(setup)) {
+        if (!objectWanted(object.dwType, flags))
+            continue;
+        if (object.dwFlags & DIDOI_FFACTUATOR)
+            ++actuators;
+        if (callback(&object, context) == DIENUM_STOP)
+            break;
+    }
+    line.number("ffaxes", actuators);
+    return line.finish(DI_OK);
+}
+
+SIM_PROPERTY_METHOD HRESULT SimDevice::GetProperty(REFGUID, LPDIPROPHEADER)
+{
+    return unsupported("GetProperty");
+}
+
+SIM_PROPERTY_METHOD HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header)
+{
+    const std::uintptr_t id = reinterpret_cast<std::uintptr_t>(&property);
+    CallLine line = callLine("SetProperty");
+    line.text("prop", id <= largestPredefinedProperty ? std::to_string(id) : interfaceName(property));
+    if (header) {
+        line.number("how", header->dwHow);
+        line.number("obj", header->dwObj);
+        line.text("data", header->dwSize == sizeof(DIPROPDWORD)
+                              ? std::to_string(reinterpret_cast<const DIPROPDWORD*>(header)->dwData)
+                              : "-");
+    }
+    HRESULT hr;
+    if (refused(line, "SetProperty", hr))
+        return line.finish(hr);
+    if (!header || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
+        (header->dwHow == DIPH_DEVICE && header->dwObj != 0))
+        return line.finish(DIERR_INVALIDPARAM);
+    if (id == propertyAutoCenter) {
+        // May change while exclusively acquired, as force feedback needs.
+        if (acquired && !exclusivelyAcquired())
+            return line.finish(DIERR_ACQUIRED);
+        return line.finish(checkAutoCenter(header, setup.forceFeedback));
+    }
+    const bool known = id == propertyBufferSize || id == propertyAxisMode || id == propertyRange ||
+                       id == propertyDeadZone || id == propertySaturation || id == propertyFFGain;
+    if (!known)
+        return line.finish(DIERR_UNSUPPORTED);
+    // Accepted and journaled; the model does not use them.
+    if (acquired && id != propertyFFGain)
+        return line.finish(DIERR_ACQUIRED);
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::Acquire()
+{
+    CallLine line = callLine("Acquire");
+    HRESULT hr;
+    if (refused(line, "Acquire", hr))
+        return line.finish(hr);
+    if (dataSize == 0)
+        return line.finish(DIERR_INVALIDPARAM);
+    if (acquired)
+        return line.finish(S_FALSE);
+    if ((cooperation & DISCL_FOREGROUND) && GetForegroundWindow() != window)
+        return line.finish(DIERR_OTHERAPPHASPRIO);
+    if (cooperation & DISCL_EXCLUSIVE) {
+        const auto holder = exclusiveHolders.find(index);
+        if (holder != exclusiveHolders.end() && holder->second != this)
+            return line.finish(DIERR_OTHERAPPHASPRIO);
+        exclusiveHolders[index] = this;
+    }
+    acquired = true;
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::Unacquire()
+{
+    CallLine line = callLine("Unacquire");
+    HRESULT hr;
+    if (refused(line, nullptr, hr))
+        return line.finish(hr);
+    if (!acquired)
+        return line.finish(DI_NOEFFECT);
+    loseAcquisition();
+    line.finish(DI_OK);
+    journalForces();
+    return DI_OK;
+}
+
+HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
+{
+    CallLine line = callLine("GetDeviceState");
+    line.number("size", size);
+    HRESULT hr;
+    if (refused(line, "GetDeviceState", hr))
+        return line.finish(hr);
+    if (!acquired)
+        return line.finish(DIERR_NOTACQUIRED);
+    if (!data)
+        return line.finish(E_POINTER);
+    if (size != dataSize)
+        return line.finish(DIERR_INVALIDPARAM);
+
+    const StickInput input = readStickInput(index);
+    DIJOYSTATE2 state = {};
+    state.lX = input.x;
+    state.lY = input.y;
+    state.rgdwPOV[0] = input.pov;
+    for (int i = 1; i < 4; ++i)
+        state.rgdwPOV[i] = povCentred;
+    for (int i = 0; i < simButtonCount; ++i)
+        state.rgbButtons[i] = input.buttons[i] ? 0x80 : 0;
+    // DIJOYSTATE is the start of DIJOYSTATE2; other formats read as all zero.
+    if (size == sizeof(DIJOYSTATE2) || size == sizeof(DIJOYSTATE))
+        std::memcpy(data, &state, size);
+    else
+        std::memset(data, 0, size);
+
+    line.number("x", input.x);
+    line.number("y", input.y);
+    line.text("pov", povText(input.pov));
+    line.text("buttons", buttonsText(input.buttons));
+    line.finish(DI_OK);
+    updateMotion(input);
+    journalForces();
+    return DI_OK;
+}
+
+HRESULT SimDevice::GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD)
+{
+    return unsupported("GetDeviceData");
+}
+
+HRESULT SimDevice::SetDataFormat(LPCDIDATAFORMAT format)
+{
+    CallLine line = callLine("SetDataFormat");
+    if (format)
+        line.text("format", format->dwDataSize == sizeof(DIJOYSTATE2) ? "joystick2" : "other");
+    HRESULT hr;
+    if (refused(line, "SetDataFormat", hr))
+        return line.finish(hr);
+    if (!format)
+        return line.finish(E_POINTER);
+    if (acquired)
+        return line.finish(DIERR_ACQUIRED);
+    if (format->dwSize != sizeof(DIDATAFORMAT) || format->dwObjSize != sizeof(DIOBJECTDATAFORMAT) ||
+        format->dwDataSize == 0)
+        return line.finish(DIERR_INVALIDPARAM);
+    dataSize = format->dwDataSize;
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::SetEventNotification(HANDLE)
+{
+    return unsupported("SetEventNotification");
+}
+
+HRESULT SimDevice::SetCooperativeLevel(HWND hwnd, DWORD flags)
+{
+    const bool valid = isTopLevelWindowOfThisProcess(hwnd);
+    CallLine line = callLine("SetCooperativeLevel");
+    line.text("window", hexText(reinterpret_cast<std::uintptr_t>(hwnd)));
+    line.hex("flags", flags);
+    line.number("valid", valid ? 1 : 0);
+    HRESULT hr;
+    if (refused(line, "SetCooperativeLevel", hr))
+        return line.finish(hr);
+    const bool exclusive = flags & DISCL_EXCLUSIVE;
+    const bool foreground = flags & DISCL_FOREGROUND;
+    if (exclusive == bool(flags & DISCL_NONEXCLUSIVE) || foreground == bool(flags & DISCL_BACKGROUND) ||
+        (flags & ~(DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND | DISCL_NOWINKEY)))
+        return line.finish(DIERR_INVALIDPARAM);
+    // Only a non-exclusive background level may go without a window.
+    if ((hwnd && !valid) || (!hwnd && (exclusive || foreground)))
+        return line.finish(E_HANDLE);
+    if (acquired)
+        return line.finish(DIERR_ACQUIRED);
+    cooperation = flags;
+    window = hwnd;
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::GetObjectInfo(LPDIDEVICEOBJECTINSTANCEW, DWORD, DWORD)
+{
+    return unsupported("GetObjectInfo");
+}
+
+HRESULT SimDevice::GetDeviceInfo(LPDIDEVICEINSTANCEW instance)
+{
+    CallLine line = callLine("GetDeviceInfo");
+    HRESULT hr;
+    if (refused(line, nullptr, hr))
+        return line.finish(hr);
+    if (!instance)
+        return line.finish(E_POINTER);
+    if (instance->dwSize != sizeof(DIDEVICEINSTANCEW))
+        return line.finish(DIERR_INVALIDPARAM);
+    describeInstance(index, setup, *instance);
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::RunControlPanel(HWND, DWORD)
+{
+    return unsupported("RunControlPanel");
+}
+
+HRESULT SimDevice::Initialize(HINSTANCE, DWORD, REFGUID)
+{
+    return unsupported("Initialize");
+}
+
+HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer)
+{
+    ConditionKind kind = ConditionKind::Spring;
+    const bool condition = conditionKindOf(type, kind);
+    if (out)
+        *out = nullptr;
+
+    CallLine values;
+    SimEffect* effect = nullptr;
+    HRESULT hr;
+    if (refused(values, "CreateEffect", hr)) {
+        // hr says why
+    } else if (!out) {
+        hr = E_POINTER;
+    } else if (outer) {
+        hr = CLASS_E_NOAGGREGATION;
+    } else if (!setup.forceFeedback) {
+        hr = DIERR_UNSUPPORTED;
+    } else if (!condition) {
+        // The sim's device offers the three condition effects only.
+        hr = DIERR_DEVICENOTREG;
+    } else {
+        effect = new SimEffect(this, lastEffectSerial + 1, type, kind);
+        hr = DI_OK;
+        if (description) {
+            const DWORD all = description->dwSize == sizeof(DIEFFECT) ? DIEP_ALLPARAMS : DIEP_ALLPARAMS_DX5;
+            hr = applyParameters(setup, description, all, effect->parameters, values);
+        }
+        if (FAILED(hr)) {
+            delete effect;  // never handed out
+            effect = nullptr;
+        } else if (exclusivelyAcquired()) {
+            effect->download();
+        }
+    }
+
+    CallLine line = callLine("CreateEffect");
+    line.text("eff", effect ? std::to_string(effect->serial) : "-");
+    line.text("type", condition ? conditionName(kind) : "other");
+    line.append(values);
+    if (effect) {
+        ++lastEffectSerial;
+        effects.push_back(effect);
+        *out = effect;
+    }
+    return line.finish(hr);
+}
+
+HRESULT SimDevice::EnumEffects(LPDIENUMEFFECTSCALLBACKW, LPVOID, DWORD)
+{
+    return unsupported("EnumEffects");
+}
+
+HRESULT SimDevice::GetEffectInfo(LPDIEFFECTINFOW, REFGUID)
+{
+    return unsupported("GetEffectInfo");
+}
+
+HRESULT SimDevice::GetForceFeedbackState(LPDWORD)
+{
+    return unsupported("GetForceFeedbackState");
+}
+
+HRESULT SimDevice::SendForceFeedbackCommand(DWORD)
+{
+    return unsupported("SendForceFeedbackCommand");
+}
+
+HRESULT SimDevice::EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD)
+{
+    return unsupported("EnumCreatedEffectObjects");
+}
+
+HRESULT SimDevice::Escape(LPDIEFFESCAPE)
+{
+    return unsupported("Escape");
+}
+
+HRESULT SimDevice::Poll()
+{
+    CallLine line = callLine("Poll");
+    HRESULT hr;
+    if (refused(line, "Poll", hr))
+        return line.finish(hr);
+    if (!acquired)
+        return line.finish(DIERR_NOTACQUIRED);
+    // A polled device: the input file is read now; the model moves at the
+    // next GetDeviceState.
+    readStickInput(index);
+    return line.finish(DI_OK);
+}
+
+HRESULT SimDevice::SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD)
+{
+    return unsupported("SendDeviceData");
+}
+
+HRESULT SimDevice::EnumEffectsInFile(LPCWSTR, LPDIENUMEFFECTSINFILECALLBACK, LPVOID, DWORD)
+{
+    return unsupported("EnumEffectsInFile");
+}
+
+HRESULT SimDevice::WriteEffectToFile(LPCWSTR, DWORD, LPDIFILEEFFECT, DWORD)
+{
+    return unsupported("WriteEffectToFile");
+}
+
+HRESULT SimDevice::BuildActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD)
+{
+    return unsupported("BuildActionMap");
+}
+
+HRESULT SimDevice::SetActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD)
+{
+    return unsupported("SetActionMap");
+}
+
+HRESULT SimDevice::GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW)
+{
+    return unsupported("GetImageInfo");
+}

@@ -1,0 +1,74 @@
+#include "sim/input_file.h"
+
+#include "sim/line_parsing.h"
+#include "sim/sim_files.h"
+
+#include <map>
+#include <vector>
+
+namespace {
+
+std::map<int, StickInput> lastGood;
+
+// "<index> [x=..] [y=..] [pov=..] [buttons=..]"; a key not given takes the
+// device's resting value.
+bool parseInputLine(const std::string& line, int& device, StickInput& input)
+{
+    std::vector<std::string> words;
+    std::vector<bool> quoted;
+    long long number = 0;
+    if (!splitWords(line, words, quoted) || words.empty() || !parseNumber(words[0], 0, 1000, number))
+        return false;
+    device = static_cast<int>(number);
+    input = StickInput{};
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::string key, value;
+        if (!splitOption(words[i], key, value))
+            return false;
+        if (key == "x" && parseNumber(value, 0, 65535, number)) {
+            input.x = static_cast<LONG>(number);
+        } else if (key == "y" && parseNumber(value, 0, 65535, number)) {
+            input.y = static_cast<LONG>(number);
+        } else if (key == "pov" && parseNumber(value, -1, 35999, number)) {
+            input.pov = number < 0 ? povCentred : static_cast<DWORD>(number);
+        } else if (key == "buttons" && value.size() <= simButtonCount) {
+            for (std::size_t b = 0; b < value.size(); ++b) {
+                if (value[b] != '0' && value[b] != '1')
+                    return false;
+                input.buttons[b] = value[b] == '1';
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+StickInput readStickInput(int device)
+{
+    std::string text;
+    if (readTextFile(inputPath(), text)) {
+        for (const std::string& line : splitLines(text)) {
+            int index = 0;
+            StickInput input;
+            if (parseInputLine(line, index, input))
+                lastGood[index] = input;
+        }
+    }
+    return lastGood[device];
+}
+
+std::string povText(DWORD pov)
+{
+    return pov == povCentred ? "-1" : std::to_string(pov);
+}
+
+std::string buttonsText(const bool (&buttons)[simButtonCount])
+{
+    std::string text;
+    for (bool pressed : buttons)
+        text += pressed ? '1' : '0';
+    return text;
+}

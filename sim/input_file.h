@@ -1,0 +1,27 @@
+// The live stick positions, buttons and hats, from sim-input.txt.
+#pragma once
+
+#include "sim/dinput_api.h"
+
+#include <string>
+
+constexpr int simButtonCount = 32;
+constexpr LONG axisCentre = 32767;
+constexpr DWORD povCentred = 0xFFFFFFFF;
+
+struct StickInput {
+    LONG x = axisCentre;
+    LONG y = axisCentre;
+    DWORD pov = povCentred;
+    bool buttons[simButtonCount] = {};
+};
+
+// Reads the file again and answers for the device with config index `device`.
+// A device whose line is missing or does not parse keeps its last good state,
+// so a file caught half-written changes nothing it cannot read.
+StickInput readStickInput(int device);
+
+// "pov=-1" for centred, else the angle.
+std::string povText(DWORD pov);
+// 32 characters, '1' for a pressed button, button 1 first.
+std::string buttonsText(const bool (&buttons)[simButtonCount]);
