@@ -224,6 +224,11 @@ struct TrimCase {
     std::pair<long long, long long> centre;  // the spring offsets after the trim
 };
 
+void PrintTo(const TrimCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class TrimJourney : public SimJourney, public ::testing::WithParamInterface<TrimCase> {};
 
 // Stick pushed right and forward: X 49151 and Y 16384 are offsets +4999 and
