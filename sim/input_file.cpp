@@ -10,6 +10,38 @@ namespace {
 
 std::map<int, StickInput> lastGood;
 
+// What the input file looked like at the last full read.
+struct FileStamp {
+    bool found = false;
+    FILETIME written{};
+    DWORD sizeLow = 0;
+    ULONGLONG readAtMs = 0;
+};
+FileStamp lastRead;
+
+// Reading the file costs an open, a read and a close at every poll; a look at
+// its time and size costs one stat. A file whose time and size look unchanged
+// is still read again every 250 ms, in case it was rewritten within the
+// file system's timestamp resolution with the same length.
+bool inputFileChanged()
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool found = GetFileAttributesExW(inputPath().c_str(), GetFileExInfoStandard, &data);
+    const ULONGLONG now = GetTickCount64();
+    const bool same = found == lastRead.found &&
+                      (!found || (CompareFileTime(&data.ftLastWriteTime, &lastRead.written) == 0 &&
+                                  data.nFileSizeLow == lastRead.sizeLow));
+    if (same && now - lastRead.readAtMs < 250)
+        return false;
+    lastRead.found = found;
+    if (found) {
+        lastRead.written = data.ftLastWriteTime;
+        lastRead.sizeLow = data.nFileSizeLow;
+    }
+    lastRead.readAtMs = now;
+    return true;
+}
+
 // "<index> [x=..] [y=..] [pov=..] [buttons=..]"; a key not given takes the
 // device's resting value.
 bool parseInputLine(const std::string& line, int& device, StickInput& input)
@@ -49,7 +81,7 @@ bool parseInputLine(const std::string& line, int& device, StickInput& input)
 StickInput readStickInput(int device)
 {
     std::string text;
-    if (readTextFile(inputPath(), text)) {
+    if (inputFileChanged() && readTextFile(inputPath(), text)) {
         for (const std::string& line : splitLines(text)) {
             int index = 0;
             StickInput input;

@@ -14,16 +14,24 @@ const ULONGLONG loadTick = GetTickCount64();
 void journalLine(const std::string& text)
 {
     const std::string line = std::to_string(GetTickCount64() - loadTick) + " " + text + "\n";
-    // Opened and closed per line, append-only, shared every way, so a reader
-    // in another process always sees whole lines and never blocks the sim.
-    HANDLE file = CreateFileW(journalPath().c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
+    // Append-only and shared every way, so a reader in another process never
+    // blocks the sim; each line goes out in one unbuffered write, so a reader
+    // sees whole lines at once. The file stays open while its name stays the
+    // same: opening it per line cost more than all of Kestra's own work.
+    static HANDLE file = INVALID_HANDLE_VALUE;
+    static std::wstring openPath;
+    const std::wstring path = journalPath();
+    if (file == INVALID_HANDLE_VALUE || path != openPath) {
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        openPath = path;
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+    }
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 CallLine::CallLine(const std::string& object, const char* method)

@@ -28,6 +28,8 @@ public:
     KestraProcess& operator=(const KestraProcess&) = delete;
 
     bool started() const { return process.hProcess != nullptr; }
+    DWORD processId() const { return process.dwProcessId; }
+    HANDLE handle() const { return process.hProcess; }
 
     // A top-level window of this process with the given class and title.
     HWND findWindow(const wchar_t* className, const wchar_t* title) const;

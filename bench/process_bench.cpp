@@ -1,0 +1,387 @@
+// The whole kestra.exe under Wine with the simulated stick: start-up, idle
+// cost, memory, restarts, and an endurance run. Figures the process itself
+// reports where Wine implements them, the Linux process's /proc otherwise.
+#include "tests/e2e/kestra_process.h"
+#include "tests/e2e/sim_journal.h"
+#include "tests/support/settings_bytes.h"
+
+#include <psapi.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr WORD initDirectInput = 32700;
+constexpr int hatDeviceOffset = 8, holdAt = 12, toggleAt = 16, centerAt = 20, modeAt = 53;
+
+double nowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return count.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Both trimmers on, and Hold, Toggle and Center on buttons 2, 3 and 4.
+void prepare(const TestFolder& folder)
+{
+    Bytes settings = defaultSettingsFile;
+    settings[holdAt] = 1;
+    settings[toggleAt] = 2;
+    settings[centerAt] = 3;
+    settings[hatDeviceOffset] = 0;
+    settings[modeAt] = 3;
+    folder.write(L"opt.dat", settings);
+    const std::string config = "device \"Sim Stick\" ffb axes=2\n";
+    folder.write(L"sim-config.txt", Bytes(config.begin(), config.end()));
+}
+
+std::string readText(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        text.append(chunk, read);
+    CloseHandle(file);
+    return text;
+}
+
+// The Linux process behind a Wine process: the one whose command line names
+// the program in the given folder.
+int linuxPidOf(const std::wstring& folder)
+{
+    std::string needle(folder.begin(), folder.end());
+    needle = needle.substr(needle.find_last_of('\\') + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+    int pid = 0;
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const int candidate = _wtoi(found.cFileName);
+        if (candidate <= 0)
+            continue;
+        const std::string commandLine =
+            readText(L"Z:\\proc\\" + std::wstring(found.cFileName) + L"\\cmdline");
+        if (commandLine.find(needle) != std::string::npos && commandLine.find("kestra.exe") != std::string::npos)
+            pid = candidate;
+    } while (!pid && FindNextFileW(search, &found));
+    FindClose(search);
+    return pid;
+}
+
+// utime + stime of a Linux process, in clock ticks (1/100 s).
+long long cpuTicks(int pid)
+{
+    const std::string stat = readText(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+    const std::size_t end = stat.rfind(')');
+    if (end == std::string::npos)
+        return 0;
+    long long utime = 0, stime = 0;
+    std::sscanf(stat.c_str() + end + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld", &utime, &stime);
+    return utime + stime;
+}
+
+// A field of /proc/<pid>/status in kB.
+long long statusKb(int pid, const char* field)
+{
+    const std::string status = readText(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\status");
+    const std::size_t at = status.find(std::string(field) + ":");
+    return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + std::strlen(field) + 1);
+}
+
+int handleCount(DWORD processId)
+{
+    struct Entry {
+        ULONG process;
+        BYTE type, flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    std::vector<BYTE> buffer(1 << 22);
+    ULONG length = 0;
+    if (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer.data(),
+                                 static_cast<ULONG>(buffer.size()), &length) != 0)
+        return -1;
+    const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+    int mine = 0;
+    for (ULONG i = 0; i < count; ++i)
+        mine += entries[i].process == processId;
+    return mine;
+}
+
+int windowCount(DWORD processId)
+{
+    struct Count {
+        DWORD process;
+        int windows;
+    } count{processId, 0};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* count = reinterpret_cast<Count*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == count->process) {
+                ++count->windows;
+                EnumChildWindows(
+                    window, [](HWND, LPARAM c) -> BOOL { ++*reinterpret_cast<int*>(c); return TRUE; },
+                    reinterpret_cast<LPARAM>(&count->windows));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.windows;
+}
+
+struct Sample {
+    const char* when;
+    long long at;
+    int handles, windows;
+    long long rssKb, anonKb;
+};
+
+void printSample(const Sample& s)
+{
+    std::printf("  %-16s %7lld | handles %4d | windows %3d | resident %6lld kB | private resident %6lld kB\n", s.when,
+                s.at, s.handles, s.windows, s.rssKb, s.anonKb);
+}
+
+struct Running {
+    TestFolder folder;
+    SimJournal journal{folder};
+    KestraProcess* kestra = nullptr;
+    HWND window = nullptr;
+    double windowMs = 0, firstSetMs = 0;
+    int linuxPid = 0;
+
+    // Starts Kestra and waits until the first set plays on an acquired stick.
+    // Without the journal, until the window shows the settings.
+    bool start(bool journalOff = false)
+    {
+        prepare(folder);
+        const double begin = nowMs();
+        SetEnvironmentVariableW(L"KESTRA_SIM_JOURNAL", journalOff ? L"NUL" : nullptr);
+        kestra = new KestraProcess(folder, DirectInput::Simulated);
+        SetEnvironmentVariableW(L"KESTRA_SIM_JOURNAL", nullptr);
+        if (!waitUntil([&] { return (window = kestra->findWindow(L"KESTRA", L"Kestra")) && IsWindowVisible(window); },
+                       20000))
+            return false;
+        windowMs = nowMs() - begin;
+        if (journalOff) {
+            linuxPid = linuxPidOf(folder.path());
+            return waitUntil([&] {
+                const std::vector<HWND> controls = controlsOf(window);
+                return controls.size() == 31 && entryCount(controls[30]) > 0;
+            });
+        }
+        std::string firstSpring;
+        bool acquired = false;
+        const bool started = waitUntil(
+            [&] {
+                for (const SimCall& call : journal.calls()) {
+                    if (call.method == "CreateEffect" && call["type"] == "spring" && firstSpring.empty())
+                        firstSpring = "eff" + call["eff"];
+                    acquired = acquired || call.method == "Acquire";
+                    if (acquired && call.object == firstSpring && call.method == "Start" && call.result == "0x00000000")
+                        return true;
+                }
+                return false;
+            },
+            20000);
+        firstSetMs = nowMs() - begin;
+        linuxPid = linuxPidOf(folder.path());
+        return started;
+    }
+
+    Sample sample(const char* when, long long at) const
+    {
+        return {when, at, handleCount(kestra->processId()), windowCount(kestra->processId()),
+                statusKb(linuxPid, "VmRSS"), statusKb(linuxPid, "RssAnon")};
+    }
+
+    long close()
+    {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        const long code = kestra->waitForExit(30000);
+        delete kestra;
+        kestra = nullptr;
+        return code;
+    }
+};
+
+// Every object the sim handed out was released to zero references.
+void printJournalBalance(const SimJournal& journal)
+{
+    std::set<std::string> created;
+    std::map<std::string, std::string> lastRefs;
+    int errors = 0;
+    for (const SimCall& call : journal.calls()) {
+        if (call.method == "DirectInput8Create" && call.result == "0x00000000")
+            created.insert("dinput#" + std::to_string(created.size()));
+        if (call.method == "CreateEffect" && call.result == "0x00000000")
+            created.insert("eff" + call["eff"]);
+        if (call.method == "Release")
+            lastRefs[call.object] = call["refs"];
+        errors += call.has("error");
+    }
+    int effects = 0, heldEffects = 0;
+    for (const std::string& object : created) {
+        if (object.rfind("eff", 0) == 0) {
+            ++effects;
+            heldEffects += lastRefs[object] != "0";
+        }
+    }
+    int directInputs = 0;
+    for (const SimCall& call : journal.calls())
+        directInputs += call.method == "DirectInput8Create";
+    int directInputReleases = 0, deviceReleases = 0;
+    for (const SimCall& call : journal.calls()) {
+        directInputReleases += call.object == "dinput" && call.method == "Release" && call["refs"] == "0";
+        deviceReleases += call.object.rfind("dev", 0) == 0 && call.method == "Release" && call["refs"] == "0";
+    }
+    int devicesCreated = 0;
+    for (const SimCall& call : journal.calls())
+        devicesCreated += call.method == "CreateDevice" && call.result == "0x00000000";
+    std::printf("journal balance | DirectInput objects %d created, %d released | devices %d created, %d released | "
+                "effects %d created, %d still held | calls on released objects %d\n",
+                directInputs, directInputReleases, devicesCreated, deviceReleases, effects, heldEffects, errors);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int startRuns = quick ? 3 : 7;
+    const int idleSeconds = quick ? 10 : 60;
+    const int restarts = quick ? 50 : 1000;
+    const int ticks = quick ? 1000 : 10000;
+
+    // Start-up.
+    std::vector<double> windowTimes, firstSetTimes;
+    for (int run = 0; run < startRuns; ++run) {
+        Running kestra;
+        if (!kestra.start()) {
+            std::printf("kestra.exe did not start with the simulated stick\n");
+            return 1;
+        }
+        windowTimes.push_back(kestra.windowMs);
+        firstSetTimes.push_back(kestra.firstSetMs);
+        kestra.close();
+    }
+    std::printf("start to window shown | median %.0f ms | %d starts, CreateProcess to a visible main window\n",
+                median(windowTimes), startRuns);
+    std::printf("start to first force set playing | median %.0f ms | to the first spring's successful Start after "
+                "Acquire, includes the 100 ms pause\n",
+                median(firstSetTimes));
+
+    // Idle with the sim writing no journal: closer to what Kestra costs with
+    // a real stick, whose driver writes no file per call.
+    {
+        Running quiet;
+        if (!quiet.start(true) || !quiet.linuxPid) {
+            std::printf("kestra.exe did not start without the journal\n");
+            return 1;
+        }
+        const long long before = cpuTicks(quiet.linuxPid);
+        const double begin = nowMs();
+        Sleep(idleSeconds * 1000);
+        std::printf("CPU idle, both trimmers on, no journal | %.2f %% of one core | utime+stime of the Wine process "
+                    "over %d s, the simulated stick writing no journal\n",
+                    (cpuTicks(quiet.linuxPid) - before) * 10.0 / (nowMs() - begin) * 100.0, idleSeconds);
+        quiet.close();
+    }
+
+    Running kestra;
+    if (!kestra.start() || !kestra.linuxPid) {
+        std::printf("kestra.exe did not start, or its Linux process was not found\n");
+        return 1;
+    }
+
+    // Idle: both trimmers on, the first set playing, nobody touching anything.
+    const long long idleBefore = cpuTicks(kestra.linuxPid);
+    const double idleBegin = nowMs();
+    Sleep(idleSeconds * 1000);
+    const double idlePercent =
+        (cpuTicks(kestra.linuxPid) - idleBefore) * 10.0 / (nowMs() - idleBegin) * 100.0;
+    std::printf("CPU idle, both trimmers on | %.2f %% of one core | utime+stime of the Wine process over %d s, "
+                "the simulated stick journaling every call\n",
+                idlePercent, idleSeconds);
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(kestra.kestra->handle(), &counters, sizeof(counters));
+    std::printf("working set | %.1f MB now, %.1f MB peak | GetProcessMemoryInfo under Wine\n",
+                counters.WorkingSetSize / 1048576.0, counters.PeakWorkingSetSize / 1048576.0);
+    std::printf("private resident memory | %.1f MB | RssAnon of the Wine process (Wine reports no PrivateUsage); "
+                "peak resident %.1f MB (VmHWM)\n",
+                statusKb(kestra.linuxPid, "RssAnon") / 1024.0, statusKb(kestra.linuxPid, "VmHWM") / 1024.0);
+
+    // Restarts from the menu, timed by the window procedure's return.
+    std::vector<double> restartTimes;
+    std::vector<Sample> samples = {kestra.sample("start", 0)};
+    for (int i = 1; i <= restarts; ++i) {
+        const double begin = nowMs();
+        SendMessageW(kestra.window, WM_COMMAND, initDirectInput, 0);
+        restartTimes.push_back(nowMs() - begin);
+        if (i % (restarts / 10) == 0)
+            samples.push_back(kestra.sample("restarts", i));
+    }
+    std::printf("restart from the menu | median %.0f ms, of which 200 ms are the fixed pauses: %.0f ms of work | "
+                "%d restarts, SendMessage round trip\n",
+                median(restartTimes), median(restartTimes) - 200, restarts);
+
+    // Trimmer ticks with the stick, the hat and the three buttons changing.
+    const char* buttonPatterns[] = {"0", "01", "00", "001", "000", "0001", "0000", "001", "000"};
+    const DWORD hats[] = {0xFFFFFFFF, 0, 9000, 18000, 27000, 4500};
+    int ticked = 0;
+    for (int step = 0; ticked < ticks; ++step) {
+        StickInput input;
+        input.x = (step * 7919) % 65536;
+        input.y = 65535 - (step * 104729) % 65536;
+        input.pov = static_cast<int>(hats[(step / 7) % 6]);
+        input.buttons = buttonPatterns[step % 9];
+        writeInput(kestra.folder, {{0, input}});
+        Sleep(100);
+        ticked += 2;  // two 50 ms ticks per step, at the least
+        if (ticked % (ticks / 10) == 0)
+            samples.push_back(kestra.sample("ticks", ticked));
+    }
+    int reads = 0;
+    for (const SimCall& call : kestra.journal.calls())
+        reads += call.method == "GetDeviceState";
+    std::printf("endurance | %d restarts, then trimmer ticks for %d ticks' time (%d stick reads journaled) | samples:\n",
+                restarts, ticks, reads);
+    for (const Sample& s : samples)
+        printSample(s);
+
+    const long code = kestra.close();
+    std::printf("exit after the endurance run | code %ld\n", code);
+    printJournalBalance(kestra.journal);
+    return 0;
+}
