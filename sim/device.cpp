@@ -4,6 +4,7 @@
 #include "sim/effect.h"
 #include "sim/faults.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -50,9 +51,26 @@ HRESULT checkAutoCenter(const LPCDIPROPHEADER header, bool forceFeedback)
 
 } // namespace
 
-SimDevice::SimDevice(int configIndex, const DeviceSetup& configured)
-    : index(configIndex), setup(configured), lastForces(describeForces({}, motion))
+SimDevice::SimDevice(int configIndex, const DeviceSetup& configured, bool freeWhenReleased)
+    : index(configIndex), setup(configured), freesReleased(freeWhenReleased),
+      lastForces(describeForces({}, motion))
 {
+}
+
+SimDevice::~SimDevice()
+{
+    // Only a released device is destroyed, and releasing unacquires it; this
+    // is for safety's sake.
+    const auto holder = exclusiveHolders.find(index);
+    if (holder != exclusiveHolders.end() && holder->second == this)
+        exclusiveHolders.erase(holder);
+}
+
+void SimDevice::forgetEffect(SimEffect* effect)
+{
+    effects.erase(std::remove(effects.begin(), effects.end(), effect), effects.end());
+    if (freesReleased && isReleased && effects.empty())
+        delete this;
 }
 
 std::string SimDevice::label() const
@@ -179,6 +197,11 @@ ULONG SimDevice::Release()
             loseAcquisition();
         isReleased = true;
         journalForces();
+        // Effects still held keep it until the last of them is destroyed.
+        if (freesReleased && effects.empty()) {
+            delete this;
+            return 0;
+        }
     }
     return static_cast<ULONG>(references);
 }
@@ -448,7 +471,7 @@ HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTI
         // The sim's device offers the three condition effects only.
         hr = DIERR_DEVICENOTREG;
     } else {
-        effect = new SimEffect(this, lastEffectSerial + 1, type, kind);
+        effect = new SimEffect(this, lastEffectSerial + 1, type, kind, freesReleased);
         hr = DI_OK;
         if (description) {
             const DWORD all = description->dwSize == sizeof(DIEFFECT) ? DIEP_ALLPARAMS : DIEP_ALLPARAMS_DX5;

@@ -15,7 +15,10 @@ class SimEffect;
 
 class SimDevice final : public IDirectInputDevice8W {
 public:
-    SimDevice(int index, const DeviceSetup& setup);
+    // freeWhenReleased: destroyed once released and without effects, rather
+    // than kept as a zombie; its effects are alike.
+    SimDevice(int index, const DeviceSetup& setup, bool freeWhenReleased);
+    ~SimDevice();
 
     const int index;        // in the configuration: "dev<index>" in the journal
     const DeviceSetup setup;  // as configured when the device was created
@@ -27,6 +30,9 @@ public:
     void stopEffects();
     // Journals a force line when what the model computes has changed.
     void journalForces();
+    // An effect of this device is being destroyed: it leaves the list, and a
+    // released device without effects left is destroyed too.
+    void forgetEffect(SimEffect* effect);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -62,14 +68,20 @@ public:
     HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) override;
 
 private:
+    const bool freesReleased;
     LONG references = 1;
-    bool isReleased = false;  // kept as a zombie so later calls can be journaled
+    // Kept as a zombie so later calls can be journaled, unless freesReleased;
+    // even then kept, released, while effects made here are alive, as they
+    // still ask it.
+    bool isReleased = false;
     bool acquired = false;
     DWORD dataSize = 0;       // of the data format; 0 until one is set
     // DirectInput's level until SetCooperativeLevel says otherwise.
     DWORD cooperation = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
     HWND window = nullptr;
-    std::vector<SimEffect*> effects;  // created here, in order; never freed
+    // Created here, in order; never freed, unless freesReleased, when an
+    // effect leaves the list as it is destroyed.
+    std::vector<SimEffect*> effects;
 
     // The stick as the last GetDeviceState read it, with its velocity.
     StickMotion motion;

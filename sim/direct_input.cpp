@@ -84,9 +84,14 @@ ULONG SimDirectInput::Release()
     }
     line.number("refs", --references);
     line.finish(S_OK);
-    // Devices made here keep working, as DirectInput's do.
-    if (references == 0)
+    // Devices made here keep working, as DirectInput's do: none refers back.
+    if (references == 0) {
         released = true;
+        if (freesReleased) {
+            delete this;
+            return 0;
+        }
+    }
     return static_cast<ULONG>(references);
 }
 
@@ -112,7 +117,7 @@ HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* de
         return line.finish(CLASS_E_NOAGGREGATION);
     if (index < 0 || !attachedNow(index))
         return line.finish(DIERR_DEVICENOTREG);
-    *device = new SimDevice(index, devices[static_cast<std::size_t>(index)]);
+    *device = new SimDevice(index, devices[static_cast<std::size_t>(index)], freesReleased);
     return line.finish(DI_OK);
 }
 

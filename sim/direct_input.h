@@ -7,6 +7,10 @@
 
 class SimDirectInput final : public IDirectInput8W {
 public:
+    // freeWhenReleased: destroyed at the last Release rather than kept as a
+    // zombie; the devices it creates are alike.
+    explicit SimDirectInput(bool freeWhenReleased) : freesReleased(freeWhenReleased) {}
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
@@ -22,8 +26,10 @@ public:
                                                LPVOID) override;
 
 private:
+    const bool freesReleased;
     LONG references = 1;
-    bool released = false;  // kept as a zombie so later calls can be journaled
+    // Kept as a zombie so later calls can be journaled, unless freesReleased.
+    bool released = false;
 
     // True when the call must not go on: this object was released, or a
     // configured failure hits it (failable names the method, or is null;

@@ -3,8 +3,9 @@
 #include "sim/device.h"
 #include "sim/faults.h"
 
-SimEffect::SimEffect(SimDevice* owner, int number, const GUID& effectType, ConditionKind conditionKind)
-    : device(owner), serial(number), type(effectType), kind(conditionKind)
+SimEffect::SimEffect(SimDevice* owner, int number, const GUID& effectType, ConditionKind conditionKind,
+                     bool freeWhenReleased)
+    : device(owner), serial(number), type(effectType), kind(conditionKind), freesReleased(freeWhenReleased)
 {
 }
 
@@ -125,6 +126,12 @@ ULONG SimEffect::Release()
         unload();
         released = true;
         device->journalForces();
+        if (freesReleased) {
+            // The device may go with it: nothing here is used afterwards.
+            device->forgetEffect(this);
+            delete this;
+            return 0;
+        }
     }
     return static_cast<ULONG>(references);
 }

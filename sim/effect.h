@@ -11,9 +11,13 @@ class SimDevice;
 
 class SimEffect final : public IDirectInputEffect {
 public:
-    SimEffect(SimDevice* device, int serial, const GUID& type, ConditionKind kind);
+    // freeWhenReleased: destroyed at the last Release rather than kept as a
+    // zombie.
+    SimEffect(SimDevice* device, int serial, const GUID& type, ConditionKind kind, bool freeWhenReleased);
 
-    SimDevice* const device;  // never freed, so always safe to ask
+    // Outlives the effect (never freed, or kept until its last effect is
+    // destroyed), so always safe to ask.
+    SimDevice* const device;
     const int serial;         // "eff<serial>" in the journal
     const GUID type;
     const ConditionKind kind;
@@ -46,8 +50,10 @@ public:
     HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override;
 
 private:
+    const bool freesReleased;
     LONG references = 1;
-    bool released = false;  // kept as a zombie so later calls can be journaled
+    // Kept as a zombie so later calls can be journaled, unless freesReleased.
+    bool released = false;
 
     // True when the call must not go on: the effect was released, or a
     // configured failure hits it (failable names the method, or is null).

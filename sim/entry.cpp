@@ -5,6 +5,7 @@
 #include "sim/direct_input.h"
 #include "sim/faults.h"
 #include "sim/journal.h"
+#include "sim/sim_files.h"
 
 extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE, DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN outer)
 {
@@ -31,11 +32,12 @@ extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE, DWORD version, REFIID ii
     // Only the wide interface is simulated; Kestra is a UNICODE program.
     if (!IsEqualIID(iid, IID_IDirectInput8W) && !IsEqualIID(iid, IID_IUnknown))
         return line.finish(E_NOINTERFACE);
-    *out = static_cast<IDirectInput8W*>(new SimDirectInput);
+    *out = static_cast<IDirectInput8W*>(new SimDirectInput(freeReleasedObjects()));
     return line.finish(DI_OK);
 }
 
-// Objects handed out are never freed, so the DLL must stay loaded.
+// Objects handed out are kept as zombies, or, with KESTRA_SIM_FREE_RELEASED,
+// may still be held: the DLL must stay loaded either way.
 extern "C" HRESULT WINAPI DllCanUnloadNow()
 {
     return S_FALSE;

@@ -33,6 +33,13 @@ std::wstring journalPath()
     return pathFrom(L"KESTRA_SIM_JOURNAL", L"sim-journal.txt");
 }
 
+bool freeReleasedObjects()
+{
+    wchar_t value[8];
+    const DWORD length = GetEnvironmentVariableW(L"KESTRA_SIM_FREE_RELEASED", value, 8);
+    return length == 1 && value[0] == L'1';
+}
+
 bool readTextFile(const std::wstring& path, std::string& text)
 {
     // Shared every way so that a writer, or a rename over the file, never

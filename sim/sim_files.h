@@ -9,5 +9,10 @@ std::wstring configPath();   // KESTRA_SIM_CONFIG, else sim-config.txt
 std::wstring inputPath();    // KESTRA_SIM_INPUT, else sim-input.txt
 std::wstring journalPath();  // KESTRA_SIM_JOURNAL, else sim-journal.txt
 
+// KESTRA_SIM_FREE_RELEASED=1: objects released to zero references are
+// destroyed instead of kept as zombies. Read at each DirectInput8Create; the
+// objects that creation leads to keep the answer for their whole life.
+bool freeReleasedObjects();
+
 // The whole of a small text file; false when it cannot be opened.
 bool readTextFile(const std::wstring& path, std::string& text);

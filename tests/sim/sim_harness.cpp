@@ -15,7 +15,8 @@ std::wstring simDllPath()
     return path;
 }
 
-const wchar_t* const simVariables[] = {L"KESTRA_SIM_CONFIG", L"KESTRA_SIM_INPUT", L"KESTRA_SIM_JOURNAL"};
+const wchar_t* const simVariables[] = {L"KESTRA_SIM_CONFIG", L"KESTRA_SIM_INPUT", L"KESTRA_SIM_JOURNAL",
+                                       L"KESTRA_SIM_FREE_RELEASED"};
 
 BOOL CALLBACK collectDevice(const DIDEVICEINSTANCEW* instance, void* context)
 {

@@ -2,6 +2,8 @@
 // objects already released.
 #include "tests/sim/sim_harness.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 
 namespace {
@@ -15,6 +17,20 @@ BOOL CALLBACK openEach(const DIDEVICEINSTANCEW* instance, void* context)
     if (SUCCEEDED(directInput->CreateDevice(instance->guidInstance, &device, nullptr)))
         device->Release();
     return DIENUM_CONTINUE;
+}
+
+// The bytes in use in the C runtime's heap, which the sim's objects come from
+// too; 0 when the heap cannot be walked.
+long long heapInUse()
+{
+    _HEAPINFO entry = {};
+    long long used = 0;
+    int status;
+    while ((status = _heapwalk(&entry)) == _HEAPOK) {
+        if (entry._useflag == _USEDENTRY)
+            used += static_cast<long long>(entry._size);
+    }
+    return status == _HEAPEND ? used : 0;
 }
 
 TEST_F(SimJournal, KestrasCallsAreJournaledInTheirFixedShape)
@@ -130,6 +146,76 @@ TEST_F(SimJournal, EnvironmentVariablesMoveTheFiles)
     const std::vector<std::uint8_t> moved = folder.read(L"elsewhere-journal.txt");
     EXPECT_NE(std::string(moved.begin(), moved.end()).find("name=\"Moved Stick\""), std::string::npos);
     EXPECT_TRUE(journal().empty()) << "sim-journal.txt was written too";
+}
+
+TEST_F(SimJournal, FreeReleasedModeLeavesNothingBehindARestart)
+{
+    // One restart as Kestra makes it: six effects on an exclusively acquired
+    // stick, released to zero in the order effects, device, DirectInput.
+    const ConditionEffect description(5000, 5000);
+    const GUID* const types[6] = {&GUID_Damper, &GUID_Damper, &GUID_Friction,
+                                  &GUID_Friction, &GUID_Spring, &GUID_Spring};
+    const auto restart = [&] {
+        IDirectInput8W* directInput = createDirectInput();
+        if (!directInput)
+            return false;
+        IDirectInputDevice8W* device = openDevice(directInput);
+        bool fine = device && prepareAndAcquire(device) == DI_OK;
+        IDirectInputEffect* effects[6] = {};
+        for (int i = 0; fine && i < 6; ++i)
+            fine = device->CreateEffect(*types[i], &description.effect, &effects[i], nullptr) == DI_OK;
+        for (IDirectInputEffect* effect : effects)
+            fine = (!effect || effect->Release() == 0) && fine;
+        fine = (!device || device->Release() == 0) && fine;
+        return directInput->Release() == 0 && fine;
+    };
+
+    // The zombies of the default mode show in the heap: the measure sees them.
+    ASSERT_TRUE(restart());  // anything made once per process is made now
+    const long long zombiesBefore = heapInUse();
+    ASSERT_GT(zombiesBefore, 0) << "_heapwalk cannot walk the C runtime's heap";
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(restart()) << "default mode, restart " << i;
+    EXPECT_GT(heapInUse() - zombiesBefore, 20 * 1024) << "20 restarts' zombies";
+
+    SetEnvironmentVariableW(L"KESTRA_SIM_FREE_RELEASED", L"1");
+    ASSERT_TRUE(restart());
+    const long long before = heapInUse();
+    int failed = 0;
+    for (int i = 0; i < 200; ++i)
+        failed += restart() ? 0 : 1;
+    const long long growth = heapInUse() - before;
+    EXPECT_EQ(failed, 0);
+    EXPECT_LT(growth, 16 * 1024) << "200 restarts that should free everything";
+
+    // A device released before its effects stays for them until the last.
+    {
+        IDirectInput8W* directInput = createDirectInput();
+        IDirectInputDevice8W* device = openDevice(directInput);
+        ASSERT_NE(device, nullptr);
+        ASSERT_EQ(prepareAndAcquire(device), DI_OK);
+        IDirectInputEffect* effects[6] = {};
+        for (int i = 0; i < 6; ++i)
+            ASSERT_EQ(device->CreateEffect(*types[i], &description.effect, &effects[i], nullptr), DI_OK);
+        EXPECT_EQ(device->Release(), 0u);
+        EXPECT_EQ(directInput->Release(), 0u);
+        for (IDirectInputEffect* effect : effects) {
+            EXPECT_EQ(effect->Start(1, 0), DIERR_NOTEXCLUSIVEACQUIRED);
+            EXPECT_EQ(effect->Release(), 0u);
+        }
+        EXPECT_NE(lastJournalOf("eff").find("device=released"), std::string::npos) << lastJournalOf("eff");
+    }
+    EXPECT_LT(heapInUse() - before, 16 * 1024) << "a device released before its effects";
+
+    // Every Release of the 223 restarts reached zero references.
+    std::size_t releases = 0;
+    for (const std::string& line : journal()) {
+        if (line.find(" Release ") == std::string::npos)
+            continue;
+        ++releases;
+        EXPECT_NE(line.find("refs=0 -> 0x00000000"), std::string::npos) << line;
+    }
+    EXPECT_EQ(releases, 223u * 8u);
 }
 
 } // namespace
