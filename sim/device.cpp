@@ -80,7 +80,8 @@ std::string SimDevice::label() const
 
 CallLine SimDevice::callLine(const char* method) const
 {
-    return CallLine(label(), method);
+    // Without a journal the label is not even spelled out.
+    return journalOn() ? CallLine(label(), method) : CallLine();
 }
 
 bool SimDevice::refused(CallLine& line, const char* failable, HRESULT& hr)
@@ -111,6 +112,7 @@ void SimDevice::stopEffects()
 void SimDevice::loseAcquisition()
 {
     acquired = false;
+    polled = false;
     if (exclusiveHolders[index] == this)
         exclusiveHolders.erase(index);
     // Losing exclusive access resets a force-feedback device: every effect
@@ -121,7 +123,7 @@ void SimDevice::loseAcquisition()
 
 void SimDevice::journalForces()
 {
-    if (!setup.forceFeedback)
+    if (!setup.forceFeedback || !journalOn())
         return;
     std::vector<PlayingCondition> playing;
     for (const SimEffect* effect : effects) {
@@ -341,7 +343,10 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
     if (size != dataSize)
         return line.finish(DIERR_INVALIDPARAM);
 
-    const StickInput input = readStickInput(index);
+    // Without a Poll since the last read the file is read here, so a caller
+    // that never polls still sees the stick move.
+    const StickInput input = polled ? polledInput : readStickInput(index);
+    polled = false;
     DIJOYSTATE2 state = {};
     state.lX = input.x;
     state.lY = input.y;
@@ -535,9 +540,10 @@ HRESULT SimDevice::Poll()
         return line.finish(hr);
     if (!acquired)
         return line.finish(DIERR_NOTACQUIRED);
-    // A polled device: the input file is read now; the model moves at the
-    // next GetDeviceState.
-    readStickInput(index);
+    // A polled device: the input file is read now, and the next
+    // GetDeviceState returns what was read; the model moves then.
+    polledInput = readStickInput(index);
+    polled = true;
     return line.finish(DI_OK);
 }
 

@@ -87,6 +87,9 @@ private:
     StickMotion motion;
     LARGE_INTEGER lastRead = {};
     bool readBefore = false;
+    // The input a Poll read, which the next GetDeviceState returns.
+    StickInput polledInput;
+    bool polled = false;
     std::string lastForces;  // the device at rest until something plays or moves
 
     // True when the call must not go on: the device was released, or a

@@ -16,7 +16,8 @@ std::string SimEffect::label() const
 
 CallLine SimEffect::callLine(const char* method) const
 {
-    return CallLine(label(), method);
+    // Without a journal the label is not even spelled out.
+    return journalOn() ? CallLine(label(), method) : CallLine();
 }
 
 bool SimEffect::refused(CallLine& line, const char* failable, HRESULT& hr)

@@ -9,7 +9,8 @@
 
 extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE, DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN outer)
 {
-    // Read at every creation, so a test can change it between restarts.
+    // Read at every creation, so a test can change them between restarts.
+    rereadEnvironment();
     loadConfig();
     resetCallCounts();
 

@@ -4,12 +4,21 @@
 
 #include <map>
 #include <string>
-#include <utility>
+#include <string_view>
 
 namespace {
 
-std::map<std::string, long long> callsPerMethod;
-std::map<std::pair<std::string, int>, long long> callsPerDevice;
+// Keyed by method name, looked up without building a string: every call
+// passes here.
+std::map<std::string, long long, std::less<>> callsPerMethod;
+std::map<std::string, std::map<int, long long>, std::less<>> callsPerDevice;
+
+template <typename Value>
+Value& entry(std::map<std::string, Value, std::less<>>& counts, const char* method)
+{
+    const auto found = counts.find(std::string_view(method));
+    return found != counts.end() ? found->second : counts[method];
+}
 
 bool inRange(long long call, const FaultRule& rule)
 {
@@ -20,7 +29,7 @@ bool inRange(long long call, const FaultRule& rule)
 
 void resetCallCounts()
 {
-    const long long creations = callsPerMethod["DirectInput8Create"];
+    const long long creations = entry(callsPerMethod, "DirectInput8Create");
     callsPerMethod.clear();
     callsPerDevice.clear();
     callsPerMethod["DirectInput8Create"] = creations;
@@ -28,8 +37,8 @@ void resetCallCounts()
 
 bool injectedFailure(const char* method, int device, HRESULT& result)
 {
-    const long long call = ++callsPerMethod[method];
-    const long long deviceCall = device >= 0 ? ++callsPerDevice[{method, device}] : 0;
+    const long long call = ++entry(callsPerMethod, method);
+    const long long deviceCall = device >= 0 ? ++entry(callsPerDevice, method)[device] : 0;
     for (const FaultRule& rule : currentConfig().faults) {
         if (rule.method != method)
             continue;

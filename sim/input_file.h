@@ -16,6 +16,10 @@ struct StickInput {
     bool buttons[simButtonCount] = {};
 };
 
+// A read looks at the file only when the last look is at least this old, so
+// a writer whose change must show at the very next read waits this long.
+constexpr double lookIntervalMs = 10;
+
 // Reads the file again and answers for the device with config index `device`.
 // A device whose line is missing or does not parse keeps its last good state,
 // so a file caught half-written changes nothing it cannot read.

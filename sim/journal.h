@@ -7,6 +7,9 @@
 
 #include <string>
 
+// False when the journal goes to NUL: then nothing is composed or written.
+bool journalOn();
+
 // Appends "<ms> <text>\n" with a single write; <ms> counts from the DLL's load.
 void journalLine(const std::string& text);
 
@@ -27,6 +30,7 @@ public:
     HRESULT finish(HRESULT hr);
 
 private:
+    bool active = journalOn();
     std::string line;
 };
 

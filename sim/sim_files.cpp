@@ -16,28 +16,65 @@ std::wstring pathFrom(const wchar_t* variable, const wchar_t* fallback)
 // The files are a few lines each; anything longer is cut here.
 constexpr DWORD maxFileSize = 64 * 1024;
 
+// The environment as the last DirectInput8Create found it. Looking a
+// variable up scans Wine's whole environment block; doing that at every call
+// cost more than the rest of the sim.
+struct SimEnvironment {
+    std::wstring config, input, journal;
+    bool journalToNul = false;
+    bool freeReleased = false;
+};
+
+SimEnvironment readEnvironment()
+{
+    SimEnvironment environment;
+    environment.config = pathFrom(L"KESTRA_SIM_CONFIG", L"sim-config.txt");
+    environment.input = pathFrom(L"KESTRA_SIM_INPUT", L"sim-input.txt");
+    environment.journal = pathFrom(L"KESTRA_SIM_JOURNAL", L"sim-journal.txt");
+    environment.journalToNul =
+        CompareStringOrdinal(environment.journal.c_str(), -1, L"NUL", -1, TRUE) == CSTR_EQUAL;
+    wchar_t value[8];
+    const DWORD length = GetEnvironmentVariableW(L"KESTRA_SIM_FREE_RELEASED", value, 8);
+    environment.freeReleased = length == 1 && value[0] == L'1';
+    return environment;
+}
+
+SimEnvironment& environment()
+{
+    static SimEnvironment current = readEnvironment();
+    return current;
+}
+
 } // namespace
 
-std::wstring configPath()
+void rereadEnvironment()
 {
-    return pathFrom(L"KESTRA_SIM_CONFIG", L"sim-config.txt");
+    environment() = readEnvironment();
 }
 
-std::wstring inputPath()
+const std::wstring& configPath()
 {
-    return pathFrom(L"KESTRA_SIM_INPUT", L"sim-input.txt");
+    return environment().config;
 }
 
-std::wstring journalPath()
+const std::wstring& inputPath()
 {
-    return pathFrom(L"KESTRA_SIM_JOURNAL", L"sim-journal.txt");
+    return environment().input;
+}
+
+const std::wstring& journalPath()
+{
+    return environment().journal;
+}
+
+bool journalToNul()
+{
+    return environment().journalToNul;
 }
 
 bool freeReleasedObjects()
 {
-    wchar_t value[8];
-    const DWORD length = GetEnvironmentVariableW(L"KESTRA_SIM_FREE_RELEASED", value, 8);
-    return length == 1 && value[0] == L'1';
+    return environment().freeReleased;
 }
 
 bool readTextFile(const std::wstring& path, std::string& text)

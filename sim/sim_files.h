@@ -1,17 +1,22 @@
 // Where the sim's three files are: in the working directory unless an
-// environment variable names another place. Looked up at every use, so a test
-// can point them elsewhere between calls.
+// environment variable names another place. The variables are read at each
+// DirectInput8Create (and at the first use before one), so a test can point
+// the files elsewhere between restarts.
 #pragma once
 
 #include <string>
 
-std::wstring configPath();   // KESTRA_SIM_CONFIG, else sim-config.txt
-std::wstring inputPath();    // KESTRA_SIM_INPUT, else sim-input.txt
-std::wstring journalPath();  // KESTRA_SIM_JOURNAL, else sim-journal.txt
+void rereadEnvironment();
+
+const std::wstring& configPath();   // KESTRA_SIM_CONFIG, else sim-config.txt
+const std::wstring& inputPath();    // KESTRA_SIM_INPUT, else sim-input.txt
+const std::wstring& journalPath();  // KESTRA_SIM_JOURNAL, else sim-journal.txt
+// KESTRA_SIM_JOURNAL=NUL: no journal is composed or written.
+bool journalToNul();
 
 // KESTRA_SIM_FREE_RELEASED=1: objects released to zero references are
-// destroyed instead of kept as zombies. Read at each DirectInput8Create; the
-// objects that creation leads to keep the answer for their whole life.
+// destroyed instead of kept as zombies. The objects a DirectInput8Create
+// leads to keep the answer it found for their whole life.
 bool freeReleasedObjects();
 
 // The whole of a small text file; false when it cannot be opened.

@@ -9,11 +9,11 @@
 namespace {
 
 // The build gives Linux paths; Wine shows the Linux root as drive Z:.
-std::wstring windowsPath(const char* linuxPath)
+std::wstring windowsPath(const std::string& linuxPath)
 {
     std::wstring path = L"Z:";
-    for (const char* c = linuxPath; *c; ++c)
-        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    for (char c : linuxPath)
+        path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return path;
 }
 
@@ -59,6 +59,9 @@ void preferDllBesideKestra()
 
 } // namespace
 
+std::string kestraExePath = KESTRA_EXE_PATH;
+std::string kestraSimPath = KESTRA_SIM_PATH;
+
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -73,13 +76,13 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 
 KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
 {
-    std::wstring exe = windowsPath(KESTRA_EXE_PATH);
+    std::wstring exe = windowsPath(kestraExePath);
     if (directInput == DirectInput::Simulated) {
         // Both beside each other, as on Windows, where a dinput8.dll next to
         // the program is loaded first; Wine needs the override to do the same.
         const std::wstring copy = folder.file(L"kestra.exe");
         if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE) ||
-            !CopyFileW(windowsPath(KESTRA_SIM_PATH).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
+            !CopyFileW(windowsPath(kestraSimPath).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
             return;
         exe = copy;
         preferDllBesideKestra();

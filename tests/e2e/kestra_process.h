@@ -14,6 +14,11 @@
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
+// The kestra.exe and simulated dinput8.dll that KestraProcess starts, as
+// Linux paths: the build's own, unless a benchmark names others.
+extern std::string kestraExePath;
+extern std::string kestraSimPath;
+
 // Which DirectInput kestra.exe talks to: Wine's own, or the simulated stick,
 // copied beside it and preferred to Wine's.
 enum class DirectInput { Wine, Simulated };

@@ -142,10 +142,12 @@ TEST_F(SimDevices, StateFollowsTheInputFileAtEveryRead)
 
     // A line that does not parse, or no file at all, keeps the last state.
     for (const char* unreadable : {"0 x=70000\n", "0 x=1 y=\n", "0 buttons=2\n", ""}) {
-        if (*unreadable)
+        if (*unreadable) {
             write(L"sim-input.txt", unreadable);
-        else
+        } else {
             DeleteFileW(folder.file(L"sim-input.txt").c_str());
+            Sleep(15);
+        }
         EXPECT_EQ(read(device).lX, 50000) << "after input \"" << unreadable << "\"";
     }
     // Keys left out take their resting values.
@@ -154,6 +156,32 @@ TEST_F(SimDevices, StateFollowsTheInputFileAtEveryRead)
     EXPECT_EQ(state.lX, 32767);
     EXPECT_EQ(state.lY, 5);
     EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu);
+    device->Release();
+    directInput->Release();
+}
+
+TEST_F(SimDevices, APollFixesWhatTheNextReadReturns)
+{
+    // A polled device: Poll fetches the stick, GetDeviceState hands out what
+    // the last Poll fetched. A read with no Poll before it fetches afresh.
+    IDirectInput8W* directInput = createDirectInput();
+    IDirectInputDevice8W* device = openDevice(directInput);
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(prepareAndAcquire(device), DI_OK);
+    write(L"sim-input.txt", "0 x=100\n");
+    ASSERT_EQ(device->Poll(), DI_OK);
+    write(L"sim-input.txt", "0 x=200 y=300\n");
+    EXPECT_EQ(read(device).lX, 100) << "the read after a Poll returns what the Poll fetched";
+    EXPECT_EQ(read(device).lX, 200) << "a second read fetches afresh";
+    EXPECT_EQ(device->Poll(), DI_OK);
+    EXPECT_EQ(read(device).lY, 300);
+
+    // Losing the device forgets what was polled.
+    ASSERT_EQ(device->Poll(), DI_OK);
+    write(L"sim-input.txt", "0 x=400\n");
+    ASSERT_EQ(device->Unacquire(), DI_OK);
+    ASSERT_EQ(device->Acquire(), DI_OK);
+    EXPECT_EQ(read(device).lX, 400);
     device->Release();
     directInput->Release();
 }

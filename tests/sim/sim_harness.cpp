@@ -67,6 +67,9 @@ void SimTest::TearDown()
 void SimTest::write(const wchar_t* name, const std::string& text) const
 {
     folder.write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    // The sim looks at its input at most every 10 ms; the next read must see
+    // this.
+    Sleep(15);
 }
 
 std::vector<std::string> SimTest::journal() const

@@ -148,6 +148,28 @@ TEST_F(SimJournal, EnvironmentVariablesMoveTheFiles)
     EXPECT_TRUE(journal().empty()) << "sim-journal.txt was written too";
 }
 
+TEST_F(SimJournal, WithTheJournalSentToNulTheStickStillWorks)
+{
+    SetEnvironmentVariableW(L"KESTRA_SIM_JOURNAL", L"nul");
+    write(L"sim-input.txt", "0 x=1234\n");
+    IDirectInput8W* directInput = createDirectInput();
+    IDirectInputDevice8W* device = openDevice(directInput);
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(prepareAndAcquire(device), DI_OK);
+    EXPECT_EQ(read(device).lX, 1234) << "the stick works without a journal";
+    device->Release();
+    directInput->Release();
+
+    // The variables are read again at the next creation.
+    SetEnvironmentVariableW(L"KESTRA_SIM_JOURNAL", nullptr);
+    directInput = createDirectInput();
+    directInput->Release();
+    EXPECT_EQ(journal(), (std::vector<std::string>{
+                             "DirectInput8Create version=0x800 iid=IDirectInput8W -> 0x00000000",
+                             "dinput Release refs=0 -> 0x00000000",
+                         }));
+}
+
 TEST_F(SimJournal, FreeReleasedModeLeavesNothingBehindARestart)
 {
     // One restart as Kestra makes it: six effects on an exclusively acquired
