@@ -149,7 +149,7 @@ std::function<bool(const SimCall&)> succeeded(const std::string& object, const s
     };
 }
 
-void writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices)
+bool writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices)
 {
     std::ostringstream text;
     for (const auto& [index, input] : devices) {
@@ -160,6 +160,15 @@ void writeInput(const TestFolder& folder, const std::map<int, StickInput>& devic
     }
     const std::string content = text.str();
     folder.write(L"sim-input.new", std::vector<std::uint8_t>(content.begin(), content.end()));
-    MoveFileExW(folder.file(L"sim-input.new").c_str(), folder.file(L"sim-input.txt").c_str(),
-                MOVEFILE_REPLACE_EXISTING);
+    // Wine refuses to replace a file that any process holds open, and the
+    // sim holds its input open for a moment at each read: try until it is
+    // free. Giving up silently would leave the stick where it was.
+    const std::wstring next = folder.file(L"sim-input.new");
+    const std::wstring input = folder.file(L"sim-input.txt");
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        if (MoveFileExW(next.c_str(), input.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        Sleep(2);
+    }
+    return false;
 }

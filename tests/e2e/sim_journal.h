@@ -62,5 +62,6 @@ struct StickInput {
     std::string buttons;  // "1" at position i holds button i+1
 };
 
-// Rewrites "sim-input.txt" in one step, so the sim never reads half a file.
-void writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices);
+// Rewrites "sim-input.txt" in one step, so the sim never reads half a file;
+// false if it could not, the old input then still standing.
+bool writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices);

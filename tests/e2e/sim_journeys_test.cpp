@@ -120,7 +120,8 @@ protected:
         input.y = y;
         input.pov = pov;
         input.buttons = buttons;
-        writeInput(folder, {{0, input}});
+        if (!writeInput(folder, {{0, input}}))
+            return false;
         std::string all = buttons;
         all.resize(32, '0');
         const std::size_t from = journal.calls().size();
@@ -280,7 +281,7 @@ TEST_F(SimJourney, HatWalksTheCentreUntilTheLimit)
     folder.write(L"opt.dat", settingsFile({{modeAt, 2}, {swapAt, 0}}));
     ASSERT_NO_FATAL_FAILURE(start());
     journal.mark();
-    writeInput(folder, {{0, StickInput{32767, 32767, 9000, ""}}});  // hat right: +X, 125 per tick
+    ASSERT_TRUE(writeInput(folder, {{0, StickInput{32767, 32767, 9000, ""}}}));  // hat right: +X, 125 per tick
     ASSERT_TRUE(waitForSpringCentre(125, 0)) << journalText();
     ASSERT_TRUE(waitForSpringCentre(250, 0)) << journalText();
     ASSERT_TRUE(waitForSpringCentre(10000, 0, 20000)) << journalText();
@@ -314,11 +315,11 @@ TEST_F(SimJourney, HoldReleaseThenHatTrim)
     Sleep(500);
 
     journal.mark();
-    writeInput(folder, {{0, StickInput{51967, 21967, 9000, ""}}});  // hat right
+    ASSERT_TRUE(writeInput(folder, {{0, StickInput{51967, 21967, 9000, ""}}}));  // hat right
     ASSERT_TRUE(waitForSpringCentre(5859 + 20 * 125, -3296)) << journalText();
-    writeInput(folder, {{0, StickInput{51967, 21967, 0, ""}}});  // hat forward
+    ASSERT_TRUE(writeInput(folder, {{0, StickInput{51967, 21967, 0, ""}}}));  // hat forward
     ASSERT_TRUE(waitForSpringCentre(5859 + 20 * 125, -3296 - 16 * 125)) << journalText();
-    writeInput(folder, {{0, StickInput{51967, 21967, -1, ""}}});
+    ASSERT_TRUE(writeInput(folder, {{0, StickInput{51967, 21967, -1, ""}}}));
     Sleep(500);
     close();
 
@@ -417,7 +418,7 @@ TEST_F(SimJourney, AnotherApplicationHoldingTheStickStopsNothing)
 {
     ASSERT_NO_FATAL_FAILURE(start(std::string(oneStick) + "fail Acquire DIERR_OTHERAPPHASPRIO call=1 count=all\n"));
     journal.mark();
-    writeInput(folder, {{0, StickInput{32767, 32767, -1, "1"}}});
+    ASSERT_TRUE(writeInput(folder, {{0, StickInput{32767, 32767, -1, "1"}}}));
     // Kestra keeps trying, tick after tick, and reads nothing meanwhile.
     ASSERT_TRUE(waitUntil([&] {
         int attempts = 0;
