@@ -40,7 +40,7 @@ start_display() {
 
 stop_display() {
   # The Wine server goes first: it must not outlive its display.
-  wineserver -w 2>/dev/null || true
+  stop_wine
   if [ -n "${xvfb_pid:-}" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -61,4 +61,20 @@ use_wineprefix() {
   fi
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "${2:-N}" /f >/dev/null 2>&1
   wineserver -w
+}
+
+# Starts the prefix's Wine server and services from here, for a whole test
+# run. Started by the first test instead, the services would hold that test's
+# output pipe open, and CTest would count the test as running until the run
+# ended, leaving one of its two slots idle.
+keep_wine_running() {
+  wineserver -p
+  wine cmd /c exit >/dev/null 2>&1
+}
+
+stop_wine() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+  fi
 }
