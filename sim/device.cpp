@@ -112,7 +112,7 @@ void SimDevice::stopEffects()
 void SimDevice::loseAcquisition()
 {
     acquired = false;
-    polled = false;
+    polledInput.reset();
     if (exclusiveHolders[index] == this)
         exclusiveHolders.erase(index);
     // Losing exclusive access resets a force-feedback device: every effect
@@ -345,8 +345,8 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
 
     // Without a Poll since the last read the file is read here, so a caller
     // that never polls still sees the stick move.
-    const StickInput input = polled ? polledInput : readStickInput(index);
-    polled = false;
+    const StickInput input = polledInput ? *polledInput : readStickInput(index);
+    polledInput.reset();
     DIJOYSTATE2 state = {};
     state.lX = input.x;
     state.lY = input.y;
@@ -543,7 +543,6 @@ HRESULT SimDevice::Poll()
     // A polled device: the input file is read now, and the next
     // GetDeviceState returns what was read; the model moves then.
     polledInput = readStickInput(index);
-    polled = true;
     return line.finish(DI_OK);
 }
 

@@ -8,6 +8,7 @@
 #include "sim/input_file.h"
 #include "sim/journal.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,8 +89,7 @@ private:
     LARGE_INTEGER lastRead = {};
     bool readBefore = false;
     // The input a Poll read, which the next GetDeviceState returns.
-    StickInput polledInput;
-    bool polled = false;
+    std::optional<StickInput> polledInput;
     std::string lastForces;  // the device at rest until something plays or moves
 
     // True when the call must not go on: the device was released, or a

@@ -43,7 +43,7 @@ void journalLine(const std::string& text)
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-CallLine::CallLine(const std::string& object, const char* method) : active(journalOn())
+CallLine::CallLine(const std::string& object, const char* method)
 {
     if (active)
         line = object.empty() ? std::string(method) : object + " " + method;
