@@ -11,15 +11,18 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// A key no other test presses, so parallel tests on the same desktop never
-// see it down.
-constexpr WORD hotkey = VK_F24;
+// The key state is the desktop's, shared by every test process running in
+// parallel on it, so each test that presses a key has a key of its own that
+// no other test (nor the end-to-end journeys, which use F23) touches.
+constexpr WORD firstTickKey = VK_F24;
+constexpr WORD listKey = VK_F22;
+constexpr WORD orderKey = VK_F21;
 
-void pressHotkey(bool down)
+void pressKey(WORD key, bool down)
 {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
-    input.ki.wVk = hotkey;
+    input.ki.wVk = key;
     input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &input, sizeof(input));
 }
@@ -28,9 +31,20 @@ class MainLoopTest : public WindowWithDevicesTest {
 protected:
     void TearDown() override
     {
-        pressHotkey(false);
+        if (pressed)
+            pressKey(pressed, false);
         WindowWithDevicesTest::TearDown();
     }
+
+    // Presses the test's own key and sees that the system took it.
+    void pressHotkey(WORD key)
+    {
+        pressed = key;
+        pressKey(key, true);
+        ASSERT_TRUE(GetAsyncKeyState(key) & 0x8000) << "the injected key is not seen as down";
+    }
+
+    WORD pressed = 0;
 
     // After the start-up tick, with the window showing what the file holds.
     void startUp()
@@ -43,9 +57,8 @@ protected:
 
 TEST_F(MainLoopTest, FirstTickOpensTheDevicesAndWatchesNothingYet)
 {
-    Settings.reinitKey = hotkey;  // as if read from the file
-    pressHotkey(true);
-    ASSERT_TRUE(GetAsyncKeyState(hotkey) & 0x8000) << "the injected key is not seen as down";
+    Settings.reinitKey = firstTickKey;  // as if read from the file
+    ASSERT_NO_FATAL_FAILURE(pressHotkey(firstTickKey));
 
     runIdleTick();
     EXPECT_EQ(initPending, 0);
@@ -60,7 +73,7 @@ TEST_F(MainLoopTest, FirstTickOpensTheDevicesAndWatchesNothingYet)
     EXPECT_EQ(count("dinput.Release"), 2);
     EXPECT_EQ(count("DirectInput8Create(0x800)"), 2);
 
-    pressHotkey(false);
+    pressKey(firstTickKey, false);
     journal.clear();
     runIdleTick();
     EXPECT_EQ(count("DirectInput8Create(0x800)"), 0);
@@ -69,27 +82,27 @@ TEST_F(MainLoopTest, FirstTickOpensTheDevicesAndWatchesNothingYet)
 TEST_F(MainLoopTest, HotkeyChosenInTheListIsWatchedFromTheNextTick)
 {
     startUp();
-    pressHotkey(true);
+    ASSERT_NO_FATAL_FAILURE(pressHotkey(listKey));
     runIdleTick();
     EXPECT_EQ(count("DirectInput8Create(0x800)"), 0) << "no hotkey chosen yet";
 
-    keyCodeList.back() = hotkey;  // the list's last row stands for the test's key
+    keyCodeList.back() = listKey;  // the list's last row stands for the test's key
     SendMessageW(reinitKeyCombo, CB_SETCURSEL, keyCodeList.size() - 1, 0);
     sendCommand(0, CBN_CLOSEUP, reinitKeyCombo);
     runIdleTick();
     EXPECT_EQ(count("DirectInput8Create(0x800)"), 1);
     // The restart read back the key the list shows.
-    EXPECT_EQ(uiSettings.reinitKey, hotkey);
+    EXPECT_EQ(uiSettings.reinitKey, listKey);
 }
 
 TEST_F(MainLoopTest, TickRunsInstantThenProgressiveThenHotkey)
 {
     Settings.trimmerMode = TrimmerBoth;
-    Settings.reinitKey = hotkey;
+    Settings.reinitKey = orderKey;
     startUp();
     ASSERT_EQ(progressiveTrimOn, 1);
     Settings.povDeviceIndex = 1;
-    pressHotkey(true);
+    ASSERT_NO_FATAL_FAILURE(pressHotkey(orderKey));
 
     runIdleTick();
     const std::ptrdiff_t instant = firstOf("Stick.Poll");
