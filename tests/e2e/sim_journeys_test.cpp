@@ -348,7 +348,7 @@ TEST_F(SimJourney, HotkeyRestartsWhileHeld)
     // An unassigned virtual-key code, which no key on the X keyboard produces:
     // Wine puts every key the X keyboard has back to the X server's state
     // whenever one of its windows gains the X focus, and other tests open
-    // windows all the time.
+    // windows all the time. The window tests press 0x97..0x99.
     constexpr WORD hotkey = 0x9A;
     folder.write(L"opt.dat", settingsFile({{hotkeyAt, hotkey}}));
     ASSERT_NO_FATAL_FAILURE(start());
