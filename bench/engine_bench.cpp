@@ -2,6 +2,7 @@
 // at once: the program's own share of a tick, without any device latency.
 #include "app/main_loop.h"
 #include "app/state.h"
+#include "bench/bench_clock.h"
 #include "tests/support/kestra_test.h"
 
 #include <algorithm>
@@ -9,18 +10,6 @@
 #include <vector>
 
 namespace {
-
-double nowMicroseconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return count.QuadPart * 1e6 / frequency.QuadPart;
-}
 
 double percentile(std::vector<double> values, double fraction)
 {
@@ -70,9 +59,9 @@ int main()
         bench.stick->state.lY = 65535 - (i * 53) % 65536;
         bench.stick->state.rgdwPOV[0] = hatAngles[(i / 50) % 6];
         journal.clear();
-        const double begin = nowMicroseconds();
+        const double begin = nowMs();
         runIdleTick();
-        micros.push_back(nowMicroseconds() - begin);
+        micros.push_back((nowMs() - begin) * 1000.0);
         calls.push_back(static_cast<double>(journal.size()));
     }
     std::printf("idle tick, both trimmers, forces playing | median %.1f us | p99 %.1f us | max %.1f us | %d ticks\n",
@@ -90,9 +79,9 @@ int main()
         bench.stick->state.rgdwPOV[0] = 0xFFFFFFFF;
         bench.stick->state.rgbButtons[Settings.centerButton] = 0x80;
         journal.clear();
-        const double begin = nowMicroseconds();
+        const double begin = nowMs();
         runIdleTick();
-        centreMicros.push_back(nowMicroseconds() - begin);
+        centreMicros.push_back((nowMs() - begin) * 1000.0);
         centreCalls = journal.size();
         bench.stick->state.rgbButtons[Settings.centerButton] = 0;
         runIdleTick();

@@ -1,6 +1,7 @@
 // The whole kestra.exe under Wine with the simulated stick: start-up, idle
 // cost, memory, restarts, and an endurance run. Figures the process itself
 // reports where Wine implements them, the Linux process's /proc otherwise.
+#include "bench/bench_clock.h"
 #include "tests/e2e/kestra_process.h"
 #include "tests/e2e/sim_journal.h"
 #include "tests/support/settings_bytes.h"
@@ -21,18 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr WORD initDirectInput = 32700;
 constexpr int hatDeviceOffset = 8, holdAt = 12, toggleAt = 16, centerAt = 20, modeAt = 53;
-
-double nowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return count.QuadPart * 1000.0 / frequency.QuadPart;
-}
 
 double median(std::vector<double> values)
 {
