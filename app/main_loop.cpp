@@ -15,10 +15,10 @@ void runIdleTick()
         return;
     }
 
-    // No range check: an entry past deviceCount holds no device, which the
-    // poll reports as success with nothing read.
-    if (instantTrimOn && Settings.deviceIndex >= 0 && Settings.deviceIndex < maxDevices) {
-        if (SUCCEEDED(pollDevice(DeviceList[Settings.deviceIndex].device, &joyState)))
+    // The buttons act only on what this poll read: a device another program
+    // holds reads nothing.
+    if (instantTrimOn && isDeviceIndex(Settings.deviceIndex)) {
+        if (pollDevice(DeviceList[Settings.deviceIndex].device, &joyState) == S_OK)
             stepInstantTrimmer();
     }
     if (progressiveTrimOn)

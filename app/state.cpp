@@ -1,5 +1,7 @@
 #include "app/state.h"
 
+#include "settings/settings_file.h"
+
 struct Settings Settings = {{
     0,     // deviceIndex
     0,     // povDeviceIndex
@@ -16,7 +18,13 @@ struct Settings Settings = {{
     1,     // swapAxes
     TrimmerInstant,
 }};
-SettingsRecord uiSettings = {};
+// The window's record holds the live settings from the start, so a control
+// touched before the first discovery has ended changes only itself.
+SettingsRecord uiSettings = [] {
+    SettingsRecord record;
+    captureSettingsRecord(record);
+    return record;
+}();
 
 std::int32_t instantTrimOn = 1;
 std::int32_t progressiveTrimOn = 0;

@@ -2,6 +2,8 @@
 
 #include "app/state.h"
 
+#include <algorithm>
+
 namespace {
 
 // A DIEFFECT with the arrays it points to. The header points into this very
@@ -13,10 +15,17 @@ struct EffectDescription {
     DIEFFECT effect;
 };
 
-// One strength sets both stiffness and largest force, the same on both axes;
-// only the centre offset differs between the X and Y records.
+// Coefficients and saturations DirectInput accepts. A gain from a hand-edited
+// "opt.dat" may lie outside; a negative one would push the stick away.
+constexpr std::int32_t largestGain = DI_FFNOMINALMAX;
+
+// One condition record per actuator axis, X first: DirectInput refuses any
+// other count. One strength sets both stiffness and largest force, the same
+// on every axis; only the centre offset differs between the X and Y records.
 void describeEffect(EffectDescription& d, std::int32_t gain, LONG offsetX, LONG offsetY)
 {
+    const DWORD axisCount = std::min<std::uint32_t>(ffAxisCount, 2);
+    const std::int32_t strength = std::clamp<std::int32_t>(gain, 0, largestGain);
     d.axes[0] = DIJOFS_X;
     d.axes[1] = DIJOFS_Y;
     d.directions[0] = 0;
@@ -27,10 +36,10 @@ void describeEffect(EffectDescription& d, std::int32_t gain, LONG offsetX, LONG 
         DICONDITION& c = d.conditions[axis];
         c = DICONDITION{};
         c.lOffset = offsets[axis];
-        c.lPositiveCoefficient = gain;
-        c.lNegativeCoefficient = gain;
-        c.dwPositiveSaturation = static_cast<DWORD>(gain);
-        c.dwNegativeSaturation = static_cast<DWORD>(gain);
+        c.lPositiveCoefficient = strength;
+        c.lNegativeCoefficient = strength;
+        c.dwPositiveSaturation = static_cast<DWORD>(strength);
+        c.dwNegativeSaturation = static_cast<DWORD>(strength);
         c.lDeadBand = 0;
     }
 
@@ -43,12 +52,11 @@ void describeEffect(EffectDescription& d, std::int32_t gain, LONG offsetX, LONG 
     e.dwGain = DI_FFNOMINALMAX;
     e.dwTriggerButton = DIEB_NOTRIGGER;
     e.dwTriggerRepeatInterval = 0;
-    e.cAxes = ffAxisCount;
+    e.cAxes = axisCount;
     e.rgdwAxes = d.axes;
     e.rglDirection = d.directions;
     e.lpEnvelope = nullptr;
-    // Always both records, even for a one-axis device.
-    e.cbTypeSpecificParams = sizeof(d.conditions);
+    e.cbTypeSpecificParams = axisCount * sizeof(DICONDITION);
     e.lpvTypeSpecificParams = d.conditions;
     e.dwStartDelay = 0;
 }
@@ -97,6 +105,10 @@ HRESULT createEffects()
 {
     if (!ffbDevice)
         return E_FAIL;
+    // A device that reports force feedback on no axis has nothing to carry a
+    // condition: it gets no effects rather than six requests that must fail.
+    if (ffAxisCount == 0)
+        return DIERR_UNSUPPORTED;
 
     for (const EffectSlot& slot : creationOrder) {
         EffectDescription d;
@@ -117,10 +129,11 @@ HRESULT createEffects()
 void updateSprings()
 {
     // With the axes swapped the centre turns a quarter: X follows trimY and Y
-    // follows -trimX, which is not the same as exchanging the two.
+    // follows -trimX, which is not the same as exchanging the two. A one-axis
+    // device has only X, which follows the stick's X either way.
     LONG offsetX = trimX;
     LONG offsetY = trimY;
-    if (Settings.swapAxes) {
+    if (Settings.swapAxes && ffAxisCount >= 2) {
         offsetX = trimY;
         offsetY = -trimX;
     }

@@ -48,27 +48,37 @@ void stepButtons(const DIJOYSTATE2& state)
     }
 }
 
+// The button machine follows one device: polls of another (the hat's, or the
+// stick's for a re-centre) would feed it buttons from elsewhere and fire the
+// toggle again after each of them.
+bool drivesTheButtons(IDirectInputDevice8W* device)
+{
+    return isDeviceIndex(Settings.deviceIndex) && DeviceList[Settings.deviceIndex].device == device;
+}
+
 } // namespace
 
 HRESULT pollDevice(IDirectInputDevice8W* device, DIJOYSTATE2* state)
 {
     if (!device)
-        return 0;
+        return nothingRead;
 
     if (FAILED(device->Poll())) {
         const HRESULT hr = reacquire(device);
         if (hr == DIERR_INVALIDPARAM || hr == DIERR_NOTINITIALIZED)
             return E_FAIL;
-        // Another program has the device: report success, keep the old state.
+        // Another program has the device: not an error, but nothing was read.
         if (hr == DIERR_OTHERAPPHASPRIO)
-            return 0;
+            return nothingRead;
     }
 
     const HRESULT hr = device->GetDeviceState(sizeof(DIJOYSTATE2), state);
     if (FAILED(hr))
         return hr;
 
-    stepToggleButton(*state);
-    stepButtons(*state);
-    return 0;
+    if (drivesTheButtons(device)) {
+        stepToggleButton(*state);
+        stepButtons(*state);
+    }
+    return S_OK;
 }

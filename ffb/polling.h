@@ -7,7 +7,13 @@
 // device that keeps losing input cannot hold the program.
 constexpr int lostInputRetryLimit = 5;
 
-// Reads device into *state and advances buttonState once. Returns 0 on success
-// and also for a null device or one another program holds (nothing read);
-// E_FAIL when the device cannot be acquired; else GetDeviceState's failure.
+// What pollDevice returns when it read nothing (no device, or another program
+// holds it): not an error, so nothing is reported or released, but there is
+// no new state for a trimmer to act on.
+constexpr HRESULT nothingRead = S_FALSE;
+
+// Reads device into *state. A read of the device whose buttons drive the
+// trimmer (deviceIndex) also advances buttonState once; other devices give
+// their axes and hat only. Returns S_OK after a read, nothingRead, E_FAIL when
+// the device cannot be acquired, or GetDeviceState's failure.
 HRESULT pollDevice(IDirectInputDevice8W* device, DIJOYSTATE2* state);

@@ -43,7 +43,7 @@ void stepToggleBlock()
     } else if (state == 0 && trimLatched == 0) {
         forcesOn = 1;
         trimToStick();
-        trimLatched = 1;  // also when the re-centre's poll failed
+        trimLatched = 1;  // also when the stick could not be read
     }
 }
 
@@ -53,7 +53,8 @@ void stepCenterBlock()
 {
     if (!isButtonIndex(Settings.centerButton) || buttonState[Settings.centerButton] != 1 || forcesOn == 0)
         return;
-    if (FAILED(pollDevice(ffbDevice, &joyState)))
+    // The stick's position is not used; the centre moves only while it reads.
+    if (pollDevice(ffbDevice, &joyState) != S_OK)
         return;
     while (trimX != 0) {
         trimX = static_cast<std::int32_t>(trimX / 1.5);
@@ -89,10 +90,12 @@ std::int32_t axisToOffset(LONG axisValue)
 
 void trimToStick()
 {
-    if (FAILED(pollDevice(ffbDevice, &joyState)))
-        return;
-    trimX = axisToOffset(joyState.lX);
-    trimY = axisToOffset(joyState.lY);
+    if (pollDevice(ffbDevice, &joyState) == S_OK) {
+        trimX = axisToOffset(joyState.lX);
+        trimY = axisToOffset(joyState.lY);
+    }
+    // Read or not, the set forcesOn names must play: a stick that could not
+    // be read keeps the centre where it was.
     updateSprings();
 }
 
@@ -107,7 +110,8 @@ void stepProgressiveTrimmer()
 {
     if (forcesOn == 0 || !isDeviceIndex(Settings.povDeviceIndex))
         return;
-    if (FAILED(pollDevice(DeviceList[Settings.povDeviceIndex].device, &joyState)))
+    // No step on a hat this poll did not read.
+    if (pollDevice(DeviceList[Settings.povDeviceIndex].device, &joyState) != S_OK)
         return;
 
     const DWORD angle = joyState.rgdwPOV[0];

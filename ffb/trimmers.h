@@ -10,7 +10,8 @@
 // beyond the axis range are clamped to the offset range.
 std::int32_t axisToOffset(LONG axisValue);
 
-// Re-centres both springs on the force-feedback stick's present position.
+// Re-centres both springs on the force-feedback stick's present position and
+// plays the set forcesOn names; a stick that cannot be read keeps the centre.
 void trimToStick();
 
 // Toggle, centre and hold buttons, in that order, on the button states of the

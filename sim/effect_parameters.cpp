@@ -103,21 +103,17 @@ HRESULT applyParameters(const DeviceSetup& device, const DIEFFECT* description, 
             line.text("error", "records");
             return E_POINTER;
         }
+        // One record for every axis, or one per axis; nothing else.
         const DWORD records = d.cbTypeSpecificParams / sizeof(DICONDITION);
         if (d.cbTypeSpecificParams % sizeof(DICONDITION) != 0 || records == 0 || records > maxAxes ||
-            (records != 1 && records < next.axisCount))
+            (records != 1 && next.axisCount != 0 && records != next.axisCount))
             return refuse(line, "records");
         if (next.axisCount == 0) {
             // DirectInput drops condition records that come before the axes.
             line.text("ignored", "records");
         } else {
-            // More records than axes is refused by DirectInput; the sim takes
-            // the first ones and says so, so the journal shows the mistake.
-            const DWORD used = records == 1 ? 1 : next.axisCount;
-            if (records > used)
-                line.number("extra_records", records - used);
             const auto* c = static_cast<const DICONDITION*>(d.lpvTypeSpecificParams);
-            next.records.assign(c, c + used);
+            next.records.assign(c, c + records);
         }
     }
     if ((flags & DIEP_ENVELOPE) && d.lpEnvelope && d.lpEnvelope->dwSize != sizeof(DIENVELOPE))

@@ -70,10 +70,12 @@ void onNotification(WORD code, HWND source)
     // A menu command also comes with code 0, but from no window.
     if (code == BN_CLICKED && source && source == swapAxesCheck)
         onSwapAxesClicked();
+    // Arrow keys in the closed list send only a selection change, the mouse
+    // also a close-up (after which the selection may have gone back).
+    else if (source && source == reinitKeyCombo && (code == CBN_SELCHANGE || code == CBN_CLOSEUP))
+        onHotkeyChosen();
     else if (code == CBN_SELCHANGE)
         onSelectionChanged();
-    else if (code == CBN_CLOSEUP && source == reinitKeyCombo)
-        onHotkeyChosen();
 }
 
 // True when the id is one of the menu's commands.

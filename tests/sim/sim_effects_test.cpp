@@ -93,11 +93,9 @@ TEST_F(SimEffects, DescriptionsAreCheckedAsDirectInputChecksThem)
         {"Z is no actuator", [](ConditionEffect& e) { e.axes[1] = DIJOFS_Z; }, DIERR_INVALIDPARAM, "error=axis"},
         {"no object flags", [](ConditionEffect& e) { e.effect.dwFlags = DIEFF_CARTESIAN; }, DIERR_INVALIDPARAM,
          "error=axes"},
-        // DirectInput refuses more records than axes; the sim takes the first
-        // and journals the surplus.
-        {"two records, one axis", [](ConditionEffect& e) { e.effect.cAxes = 1; }, DI_OK,
-         "axes=1 axis=0 dir=0 duration=4294967295 gain=10000 trigger=4294967295 records=2 offset=0,0 "
-         "pos=4000,4000 neg=4000,4000 possat=4000,4000 negsat=4000,4000 deadband=0,0 extra_records=1 ->"},
+        {"two records, one axis", [](ConditionEffect& e) { e.effect.cAxes = 1; }, DIERR_INVALIDPARAM,
+         "records=2 offset=0,0 pos=4000,4000 neg=4000,4000 possat=4000,4000 negsat=4000,4000 deadband=0,0 "
+         "error=records"},
         {"one record, two axes", [](ConditionEffect& e) { e.effect.cbTypeSpecificParams = sizeof(DICONDITION); },
          DI_OK, "records=1 offset=0 pos=4000"},
         {"half a record", [](ConditionEffect& e) { e.effect.cbTypeSpecificParams = 10; }, DIERR_INVALIDPARAM,

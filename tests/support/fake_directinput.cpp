@@ -354,8 +354,12 @@ HRESULT FakeDevice::CreateEffect(REFGUID type, LPCDIEFFECT effect, LPDIRECTINPUT
 {
     std::string name = effectTypeName(type);
     note(label, "CreateEffect(" + name + ")");
-    const HRESULT hr = createEffectResult.take();
+    HRESULT hr = createEffectResult.take();
     *handle = nullptr;
+    // DirectInput takes one condition record for all axes or one per axis.
+    const DWORD records = effect->cbTypeSpecificParams / sizeof(DICONDITION);
+    if (SUCCEEDED(hr) && (effect->cAxes == 0 || (records != 1 && records != effect->cAxes)))
+        hr = DIERR_INVALIDPARAM;
     if (FAILED(hr))
         return hr;
     const bool leaveNull = !createEffectLeavesNull.empty() && createEffectLeavesNull.front();

@@ -1,6 +1,7 @@
 #include "tests/support/kestra_test.h"
 
 #include "ffb/clock.h"
+#include "settings/settings_file.h"
 
 std::int64_t fakeNowMs = 0;
 
@@ -26,7 +27,7 @@ void restoreDefaultState()
     Settings.damperGain2 = 5000;
     Settings.swapAxes = 1;
     Settings.trimmerMode = TrimmerInstant;
-    uiSettings = {};
+    captureSettingsRecord(uiSettings);
 
     instantTrimOn = 1;
     progressiveTrimOn = 0;
@@ -84,6 +85,7 @@ void KestraTest::TearDown()
 
 void KestraTest::installEffects()
 {
+    ffAxisCount = 2;
     springEffect = makeFakeEffect("spring", GUID_Spring);
     damperEffect = makeFakeEffect("damper", GUID_Damper);
     frictionEffect = makeFakeEffect("friction", GUID_Friction);

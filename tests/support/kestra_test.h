@@ -24,7 +24,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Six fake effects in the six effect handles, named like them.
+    // Six fake effects in the six effect handles, named like them, as on a
+    // two-axis stick.
     void installEffects();
 
     // A fake force-feedback stick as DeviceList entry 0 and ffbDevice.

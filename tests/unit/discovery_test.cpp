@@ -245,6 +245,7 @@ TEST_F(DiscoveryTest, ForceFeedbackAxesAreCountedAfreshAndHeldAtTwo)
     ASSERT_EQ(initDirectInput(), S_OK);
     EXPECT_EQ(ffAxisCount, 1u) << "one actuated axis, at the next discovery";
     EXPECT_EQ(fakeOf(springEffect)->created.header.cAxes, 1u);
+    EXPECT_EQ(fakeOf(springEffect)->created.conditions.size(), 1u);
 }
 
 TEST_F(DiscoveryTest, EachFailingStepEndsDiscoveryWithItsResult)

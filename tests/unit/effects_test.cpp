@@ -112,15 +112,52 @@ TEST_F(EffectsTest, DescriptionHeaderIsTheDocumentedOne)
     }
 }
 
-TEST_F(EffectsTest, OneAxisDeviceStillGetsTwoConditionRecords)
+// DirectInput refuses records that match neither one nor every axis, so a
+// one-axis device gets one record, for X, which follows the stick's X even
+// with "Swap Axis" on; a device with no actuator axis gets no request at all.
+TEST_F(EffectsTest, RecordsMatchTheActuatorAxes)
 {
     ffAxisCount = 1;
     ASSERT_EQ(createEffects(), S_OK);
-    const RecordedEffect& spring = fakeOf(springEffect)->created;
-    EXPECT_EQ(spring.header.cAxes, 1u);
-    EXPECT_THAT(spring.axes, ElementsAre(DIJOFS_X));
-    EXPECT_EQ(spring.header.cbTypeSpecificParams, 48u);
-    EXPECT_EQ(spring.conditions.size(), 2u);
+    ASSERT_EQ(stick->effects.size(), 6u);
+    for (const FakeEffect* effect : stick->effects) {
+        SCOPED_TRACE(effect->label);
+        EXPECT_EQ(effect->created.header.cAxes, 1u);
+        EXPECT_THAT(effect->created.axes, ElementsAre(DIJOFS_X));
+        EXPECT_EQ(effect->created.conditions.size(), 1u);
+    }
+    trimX = 2000;
+    trimY = -500;
+    Settings.swapAxes = 1;
+    updateSprings();
+    for (IDirectInputEffect* spring : {springEffect, springEffect2}) {
+        const RecordedEffect& update = fakeOf(spring)->parameters.back();
+        ASSERT_EQ(update.conditions.size(), 1u) << fakeOf(spring)->label;
+        EXPECT_EQ(update.conditions[0].lOffset, 2000) << fakeOf(spring)->label;
+    }
+
+    restoreDefaultState();
+    destroyFakes();
+    journal.clear();
+    stick = installStick();
+    ffAxisCount = 0;
+    EXPECT_TRUE(FAILED(createEffects()));
+    EXPECT_THAT(journal, IsEmpty());
+    updateEffects();
+    EXPECT_THAT(journal, IsEmpty());
+}
+
+// A gain from a hand-edited file reaches DirectInput within 0..10000.
+TEST_F(EffectsTest, StrengthsOutsideDirectInputsRangeAreHeldAtItsEnds)
+{
+    Settings.springGain = -5000;
+    Settings.damperGain = 15000;
+    ASSERT_EQ(createEffects(), S_OK);
+    expectConditions(fakeOf(springEffect)->created, 0, 0, 0, "spring");
+    expectConditions(fakeOf(damperEffect)->created, 10000, 0, 0, "damper");
+    updateEffects();
+    expectConditions(fakeOf(springEffect)->parameters.back(), 0, 0, 0, "spring");
+    expectConditions(fakeOf(damperEffect)->parameters.back(), 10000, 0, 0, "damper");
 }
 
 TEST_F(EffectsTest, ZeroStrengthEffectIsStillCreatedAndStarted)

@@ -36,10 +36,10 @@ protected:
     FakeDevice* pad = nullptr;
 };
 
-TEST_F(PollingTest, NullDeviceSucceedsAndChangesNothing)
+TEST_F(PollingTest, NullDeviceReadsNothingAndChangesNothing)
 {
     buttonState[3] = 1;
-    EXPECT_EQ(pollDevice(nullptr, &joyState), 0);
+    EXPECT_EQ(pollDevice(nullptr, &joyState), nothingRead);
     EXPECT_EQ(buttonState[3], 1);
     EXPECT_EQ(lastTogglePressMs, 2147483647);
     EXPECT_THAT(journal, IsEmpty());
@@ -65,7 +65,7 @@ TEST_F(PollingTest, AcquireResultDecidesWhatAFailedPollDoes)
     } cases[] = {
         {DIERR_INVALIDPARAM, E_FAIL, false, "invalid parameter"},
         {DIERR_NOTINITIALIZED, E_FAIL, false, "not initialised"},
-        {DIERR_OTHERAPPHASPRIO, 0, false, "another program has priority"},
+        {DIERR_OTHERAPPHASPRIO, nothingRead, false, "another program has priority"},
         {DI_OK, 0, true, "acquired"},
         {S_FALSE, 0, true, "already acquired"},
         {unpluggedError, 0, true, "any other failure"},
@@ -205,6 +205,7 @@ TEST_F(ToggleTest, PressesAreAcceptedOnlyMoreThan200msApart)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.gap << " ms between presses");
         restoreDefaultState();
+        pad = addDevice("pad");
         Settings.toggleButton = 2;
         pressToggleAt(t0);
         pressToggleAt(t0 + c.gap);
@@ -269,6 +270,7 @@ TEST_F(ToggleTest, OutOfRangeToggleIndexIsNeverUsed)
     for (std::int32_t index : {-1, 32, 1000}) {
         SCOPED_TRACE(index);
         restoreDefaultState();
+        pad = addDevice("pad");
         Settings.toggleButton = index;
         std::memset(pad->state.rgbButtons, 0x80, sizeof pad->state.rgbButtons);
         EXPECT_EQ(pollDevice(pad, &joyState), 0);
@@ -280,24 +282,31 @@ TEST_F(ToggleTest, OutOfRangeToggleIndexIsNeverUsed)
     }
 }
 
-TEST_F(ToggleTest, DevicesShareOneSetOfButtonStates)
+// Polls of another device (the hat's, or the stick's for a re-centre) give its
+// axes and hat but leave the button machine to the device at deviceIndex.
+TEST_F(ToggleTest, OnlyTheButtonDeviceMovesTheButtonStates)
 {
     FakeDevice* other = addDevice("other");
+    other->state.rgdwPOV[0] = 9000;
+    other->state.rgbButtons[5] = 0x80;
     pad->state.rgbButtons[6] = 0x80;
-    pollDevice(pad, &joyState);
-    EXPECT_EQ(buttonState[6], 1);
-    pollDevice(other, &joyState);
-    EXPECT_EQ(buttonState[6], 2);
-
-    // The toggle held on the pad is a new press after each poll of the other device.
-    pad->state.rgbButtons[2] = 0x80;
+    pad->state.rgbButtons[2] = 0x80;  // the toggle, held
     fakeNowMs = t0;
     pollDevice(pad, &joyState);
-    EXPECT_EQ(toggle(), 1);
-    pollDevice(other, &joyState);
+    ASSERT_EQ(toggle(), 1);
+
+    EXPECT_EQ(pollDevice(other, &joyState), S_OK);
+    EXPECT_EQ(joyState.rgdwPOV[0], 9000u);
+    EXPECT_EQ(buttonState[5], 0) << "another device's button";
+    EXPECT_EQ(buttonState[6], 1) << "still held on the pad";
     fakeNowMs += 300;
     pollDevice(pad, &joyState);
-    EXPECT_EQ(toggle(), 0);
+    EXPECT_EQ(toggle(), 1) << "the held toggle fires once";
+
+    Settings.deviceIndex = 1;
+    pad->state.rgbButtons[6] = 0;
+    pollDevice(pad, &joyState);
+    EXPECT_EQ(buttonState[6], 1) << "the pad no longer drives the buttons";
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 namespace {
 
 void expectDocumentedDefaults()
@@ -25,13 +27,15 @@ void expectDocumentedDefaults()
     EXPECT_EQ(Settings.swapAxes, 1);
     EXPECT_EQ(Settings.trimmerMode, TrimmerInstant);
 
+    // The window's record holds the same settings in percent from the start.
     const std::int32_t uiFields[] = {uiSettings.deviceIndex,  uiSettings.povDeviceIndex, uiSettings.holdButton,
                                      uiSettings.toggleButton, uiSettings.centerButton,   uiSettings.springGain,
                                      uiSettings.damperGain,   uiSettings.frictionGain,   uiSettings.springGain2,
                                      uiSettings.damperGain2,  uiSettings.frictionGain2,  uiSettings.reinitKey,
                                      uiSettings.swapAxes,     uiSettings.trimmerMode};
-    for (std::int32_t field : uiFields)
-        EXPECT_EQ(field, 0);
+    const std::int32_t inPercent[] = {0, 0, 0, 0, 0, 50, 0, 0, 0, 50, 0, 0, 1, TrimmerInstant};
+    for (std::size_t i = 0; i < std::size(uiFields); ++i)
+        EXPECT_EQ(uiFields[i], inPercent[i]) << "field " << i;
 
     EXPECT_EQ(instantTrimOn, 1);
     EXPECT_EQ(progressiveTrimOn, 0);

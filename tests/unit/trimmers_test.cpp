@@ -138,18 +138,36 @@ TEST_F(TrimmerTest, TogglePressesReleaseThenRecentre)
     EXPECT_TRUE(firstSetPlays());
 }
 
-TEST_F(TrimmerTest, ToggleLatchesEvenWhenTheRecentrePollFails)
+// A stick that cannot be read at the re-centre keeps the centre where it was,
+// but the first set plays again: the second must not go on behind forcesOn.
+TEST_F(TrimmerTest, RecentreThatCannotReadTheStickStillPlaysTheFirstSet)
 {
-    buttonState[2] = 0;
-    trimLatched = 0;
-    forcesOn = 0;
-    trimX = 700;
-    stick->getDeviceStateResult.next = {unpluggedError};
-    stepInstantTrimmer();
-    EXPECT_EQ(forcesOn, 1);
-    EXPECT_EQ(trimLatched, 1);
-    EXPECT_EQ(trimX, 700);
-    EXPECT_EQ(springUpdates(), 0);
+    const struct {
+        const char* name;
+        void (*fail)(FakeDevice*);
+    } cases[] = {
+        {"read fails", [](FakeDevice* d) { d->getDeviceStateResult.next = {unpluggedError}; }},
+        {"another program has the stick",
+         [](FakeDevice* d) {
+             d->pollResult.next = {DIERR_NOTACQUIRED};
+             d->acquireResult.next = {DIERR_OTHERAPPHASPRIO};
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        buttonState[2] = 0;
+        trimLatched = 0;
+        forcesOn = 0;
+        trimX = 700;
+        stick->state.lX = 0;
+        c.fail(stick);
+        stepInstantTrimmer();
+        EXPECT_EQ(forcesOn, 1);
+        EXPECT_EQ(trimLatched, 1);
+        EXPECT_EQ(trimX, 700);
+        EXPECT_EQ(springCentre().first, 700);
+        EXPECT_TRUE(firstSetPlays());
+    }
 }
 
 TEST_F(TrimmerTest, CentreFromTheLimitsTakes22StepsAndOneMore)
@@ -209,6 +227,9 @@ TEST_F(TrimmerTest, CentreDoesNothingWhileForcesAreReleasedOrThePollFails)
 
     forcesOn = 1;
     stick->getDeviceStateResult.next = {unpluggedError};
+    stepInstantTrimmer();
+    stick->pollResult.next = {DIERR_NOTACQUIRED};
+    stick->acquireResult.next = {DIERR_OTHERAPPHASPRIO};
     stepInstantTrimmer();
     EXPECT_EQ(trimX, 4000);
     EXPECT_EQ(springUpdates(), 0);
@@ -350,10 +371,17 @@ TEST_F(ProgressiveTest, DoesNothingWhileForcesAreReleased)
     EXPECT_EQ(trimX, 0);
 }
 
-TEST_F(ProgressiveTest, FailedPollMakesNoUpdate)
+// No step on a hat angle this poll did not read: not after a failed read,
+// nor while another program holds the hat device (the angle left in joyState
+// is an old one, or another device's).
+TEST_F(ProgressiveTest, NoStepWithoutARead)
 {
     hat->getDeviceStateResult.next = {unpluggedError};
     stepWithHat(9000);
+    joyState.rgdwPOV[0] = 9000;
+    hat->pollResult.next = {DIERR_NOTACQUIRED};
+    hat->acquireResult.next = {DIERR_OTHERAPPHASPRIO};
+    stepProgressiveTrimmer();
     EXPECT_EQ(trimX, 0);
     EXPECT_EQ(springUpdates(), 0);
 }

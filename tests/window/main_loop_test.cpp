@@ -118,19 +118,30 @@ TEST_F(MainLoopTest, TickRunsInstantThenProgressiveThenHotkey)
     EXPECT_LT(progressive, restart);
 }
 
-TEST_F(MainLoopTest, FailedInstantPollSkipsOnlyTheInstantTrimmer)
+TEST_F(MainLoopTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
 {
     Settings.trimmerMode = TrimmerBoth;
     startUp();
     Settings.povDeviceIndex = 1;
-    stick->getDeviceStateResult.otherwise = DIERR_INPUTLOST;
-    stick->state.rgbButtons[0] = 0x80;  // the hold button, not seen
+    stick->getDeviceStateResult.next = {DIERR_INPUTLOST};
+    stick->state.rgbButtons[0] = 0x80;  // the toggle, not seen
     pedals->state.rgdwPOV[0] = 0;       // hat forward
 
     runIdleTick();
-    EXPECT_EQ(forcesOn, 1) << "the hold step ran on a failed poll";
+    EXPECT_EQ(forcesOn, 1) << "the toggle step ran on a failed poll";
     EXPECT_EQ(count("Pedals.Poll"), 1);
     EXPECT_NE(trimY, 0) << "the progressive step did not run";
+
+    // Another program holds the stick: the hold released at the last read is
+    // not acted on again, with axes this tick never read.
+    Settings.holdButton = 1;
+    buttonState[1] = 2;
+    joyState.lX = joyState.lY = 0;
+    trimX = 0;
+    stick->pollResult.otherwise = DIERR_NOTACQUIRED;
+    stick->acquireResult.otherwise = DIERR_OTHERAPPHASPRIO;
+    runIdleTick();
+    EXPECT_EQ(trimX, 0);
 }
 
 TEST_F(MainLoopTest, NoTrimmerMeansNoPoll)
