@@ -3,6 +3,7 @@
 #include "app/apply_restart.h"
 #include "app/state.h"
 #include "ffb/discovery.h"
+#include "ffb/effects.h"
 #include "ffb/polling.h"
 #include "ffb/trimmers.h"
 
@@ -33,11 +34,7 @@ void runIdleTick()
 void shutDownDevices()
 {
     Sleep(100);
-    for (IDirectInputEffect* effect :
-         {springEffect, damperEffect, frictionEffect, springEffect2, damperEffect2, frictionEffect2}) {
-        if (effect)
-            effect->Stop();
-    }
+    stopEffects();
     releaseAndSave();
 }
 

@@ -33,6 +33,13 @@ struct SettingsFields {
     TrimmerMode trimmerMode;
 };
 
+// The six strengths in the order of the settings file, the window and the
+// effect table: the first set's spring, damper and friction, then the second's.
+inline constexpr std::int32_t SettingsFields::*gainFields[6] = {
+    &SettingsFields::springGain,  &SettingsFields::damperGain,  &SettingsFields::frictionGain,
+    &SettingsFields::springGain2, &SettingsFields::damperGain2, &SettingsFields::frictionGain2,
+};
+
 struct Settings : SettingsFields {};
 struct SettingsRecord : SettingsFields {};
 

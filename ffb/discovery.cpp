@@ -116,12 +116,7 @@ void releaseDirectInput()
             DeviceList[i].device->Unacquire();
     }
 
-    releaseAndNull(springEffect);
-    releaseAndNull(damperEffect);
-    releaseAndNull(frictionEffect);
-    releaseAndNull(springEffect2);
-    releaseAndNull(damperEffect2);
-    releaseAndNull(frictionEffect2);
+    releaseEffects();
 
     for (int i = 0; i < deviceCount; ++i)
         releaseAndNull(DeviceList[i].device);

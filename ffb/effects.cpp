@@ -82,22 +82,35 @@ void stopEffect(IDirectInputEffect* effect)
         effect->Stop();
 }
 
-struct EffectSlot {
-    const GUID* type;
-    std::int32_t SettingsFields::*gain;
+struct EffectRow {
     IDirectInputEffect** handle;
-    bool startWhenCreated;
+    const GUID* type;
 };
 
-// Creation order. The first spring is started only once both springs exist.
-const EffectSlot creationOrder[] = {
-    {&GUID_Damper, &SettingsFields::damperGain, &damperEffect, true},
-    {&GUID_Damper, &SettingsFields::damperGain2, &damperEffect2, false},
-    {&GUID_Friction, &SettingsFields::frictionGain, &frictionEffect, true},
-    {&GUID_Friction, &SettingsFields::frictionGain2, &frictionEffect2, false},
-    {&GUID_Spring, &SettingsFields::springGain, &springEffect, false},
-    {&GUID_Spring, &SettingsFields::springGain2, &springEffect2, false},
+// The six effects, in the order they are stopped and released: the first
+// set's spring, damper and friction, then the second set's. Row i takes its
+// strength from gainFields[i].
+const EffectRow effectTable[6] = {
+    {&springEffect, &GUID_Spring},  {&damperEffect, &GUID_Damper},  {&frictionEffect, &GUID_Friction},
+    {&springEffect2, &GUID_Spring}, {&damperEffect2, &GUID_Damper}, {&frictionEffect2, &GUID_Friction},
 };
+constexpr int spring = 0, damper = 1, friction = 2;  // place within a set
+constexpr int firstSet = 0, secondSet = 3;           // row of a set's spring
+
+IDirectInputEffect*& handleOf(int row)
+{
+    return *effectTable[row].handle;
+}
+
+std::int32_t gainOf(int row)
+{
+    return Settings.*gainFields[row];
+}
+
+// Creation order: dampers, frictions, springs, each first set then second;
+// the first spring is started only once both springs exist.
+const int creationOrder[6] = {firstSet + damper,   secondSet + damper, firstSet + friction,
+                              secondSet + friction, firstSet + spring,  secondSet + spring};
 
 } // namespace
 
@@ -110,19 +123,19 @@ HRESULT createEffects()
     if (ffAxisCount == 0)
         return DIERR_UNSUPPORTED;
 
-    for (const EffectSlot& slot : creationOrder) {
+    for (int row : creationOrder) {
         EffectDescription d;
-        describeEffect(d, Settings.*slot.gain, 0, 0);
-        const HRESULT hr = ffbDevice->CreateEffect(*slot.type, &d.effect, slot.handle, nullptr);
+        describeEffect(d, gainOf(row), 0, 0);
+        const HRESULT hr = ffbDevice->CreateEffect(*effectTable[row].type, &d.effect, &handleOf(row), nullptr);
         if (FAILED(hr))
             return hr;
-        if (slot.startWhenCreated)
-            startEffect(*slot.handle);
+        if (row == firstSet + damper || row == firstSet + friction)
+            startEffect(handleOf(row));
     }
 
-    if (!springEffect || !springEffect2)
+    if (!handleOf(firstSet + spring) || !handleOf(secondSet + spring))
         return E_FAIL;
-    startEffect(springEffect);
+    startEffect(handleOf(firstSet + spring));
     return S_OK;
 }
 
@@ -137,25 +150,39 @@ void updateSprings()
         offsetX = trimY;
         offsetY = -trimX;
     }
-    setConditions(springEffect, Settings.springGain, offsetX, offsetY);
-    setConditions(springEffect2, Settings.springGain2, offsetX, offsetY);
+    for (int row : {firstSet + spring, secondSet + spring})
+        setConditions(handleOf(row), gainOf(row), offsetX, offsetY);
 
     // The switch runs on every call, so the active set is always (re)started.
-    IDirectInputEffect* const firstSet[] = {springEffect, damperEffect, frictionEffect};
-    IDirectInputEffect* const secondSet[] = {springEffect2, damperEffect2, frictionEffect2};
-    IDirectInputEffect* const* playing = forcesOn == 1 ? firstSet : secondSet;
-    IDirectInputEffect* const* silenced = forcesOn == 1 ? secondSet : firstSet;
-    for (int i = 0; i < 3; ++i) {
-        stopEffect(silenced[i]);
-        startEffect(playing[i]);
+    const int playing = forcesOn == 1 ? firstSet : secondSet;
+    const int silenced = forcesOn == 1 ? secondSet : firstSet;
+    for (int place : {spring, damper, friction}) {
+        stopEffect(handleOf(silenced + place));
+        startEffect(handleOf(playing + place));
     }
 }
 
 void updateEffects()
 {
     updateSprings();
-    setConditions(frictionEffect, Settings.frictionGain, 0, 0);
-    setConditions(frictionEffect2, Settings.frictionGain2, 0, 0);
-    setConditions(damperEffect, Settings.damperGain, 0, 0);
-    setConditions(damperEffect2, Settings.damperGain2, 0, 0);
+    for (int row : {firstSet + friction, secondSet + friction, firstSet + damper, secondSet + damper})
+        setConditions(handleOf(row), gainOf(row), 0, 0);
+}
+
+void startFirstSet()
+{
+    for (int place : {spring, damper, friction})
+        startEffect(handleOf(firstSet + place));
+}
+
+void stopEffects()
+{
+    for (int row = 0; row < 6; ++row)
+        stopEffect(handleOf(row));
+}
+
+void releaseEffects()
+{
+    for (int row = 0; row < 6; ++row)
+        releaseAndNull(handleOf(row));
 }

@@ -33,11 +33,6 @@ const ByteField byteFields[] = {
 };
 // Bytes 54 and 55 are padding, written as zero and never read.
 
-std::int32_t SettingsFields::*const gainFields[] = {
-    &SettingsFields::springGain,  &SettingsFields::damperGain,  &SettingsFields::frictionGain,
-    &SettingsFields::springGain2, &SettingsFields::damperGain2, &SettingsFields::frictionGain2,
-};
-
 void putUint32(std::uint8_t* at, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i)

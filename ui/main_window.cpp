@@ -7,14 +7,11 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
 const GainControl gainControls[6] = {
-    {&springSlider, &springEdit, &SettingsFields::springGain},
-    {&damperSlider, &damperEdit, &SettingsFields::damperGain},
-    {&frictionSlider, &frictionEdit, &SettingsFields::frictionGain},
-    {&springSlider2, &springEdit2, &SettingsFields::springGain2},
-    {&damperSlider2, &damperEdit2, &SettingsFields::damperGain2},
-    {&frictionSlider2, &frictionEdit2, &SettingsFields::frictionGain2},
+    {&springSlider, &springEdit},   {&damperSlider, &damperEdit},   {&frictionSlider, &frictionEdit},
+    {&springSlider2, &springEdit2}, {&damperSlider2, &damperEdit2}, {&frictionSlider2, &frictionEdit2},
 };
 
 namespace {
@@ -140,6 +137,35 @@ int createMainWindow(HINSTANCE moduleInstance)
     for (int i = buttonListsEnd; i < 31; ++i)
         createControl(controlLayout[i]);
     return 1;
+}
+
+void showSettingsRecord()
+{
+    const std::pair<HWND, std::int32_t> rows[] = {
+        {deviceCombo, uiSettings.deviceIndex}, {povDeviceCombo, uiSettings.povDeviceIndex},
+        {holdCombo, uiSettings.holdButton},    {toggleCombo, uiSettings.toggleButton},
+        {centerCombo, uiSettings.centerButton},
+    };
+    for (const auto& [list, row] : rows)
+        SendMessageW(list, CB_SETCURSEL, row, 0);
+    for (int i = 0; i < 6; ++i)
+        showGain(i);
+    showSwapAxes();
+}
+
+void showGain(int i)
+{
+    const std::int32_t percent = uiSettings.*gainFields[i];
+    wchar_t text[10];
+    formatNumber(text, percent);
+    SetWindowTextW(*gainControls[i].edit, text);
+    SendMessageW(*gainControls[i].slider, TBM_SETPOS, TRUE, percent);
+}
+
+// Cleared as well as set, so the mark always agrees with the record.
+void showSwapAxes()
+{
+    SendMessageW(swapAxesCheck, BM_SETCHECK, uiSettings.swapAxes != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int formatNumber(wchar_t (&buffer)[10], std::int32_t value)

@@ -32,7 +32,7 @@ void onSwapAxesClicked()
 {
     uiSettings.swapAxes = uiSettings.swapAxes == 0 ? 1 : 0;
     applySettingsRecord(uiSettings);
-    SendMessageW(swapAxesCheck, BM_SETCHECK, uiSettings.swapAxes != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    showSwapAxes();
 }
 
 // Any list's change takes all five choices; the guards in applySettingsRecord
@@ -60,26 +60,26 @@ void onHotkeyChosen()
 
 void onTrimmerCommand(TrimmerMode mode)
 {
-    showTrimmerMode(mode);
+    setTrimmerMode(mode);
     uiSettings.trimmerMode = mode;
     applySettingsRecord(uiSettings);
 }
 
-void onNotification(WORD code, HWND source)
+// The controls have no ids: each is known by its window handle.
+void onControlNotification(HWND source, WORD code)
 {
-    // A menu command also comes with code 0, but from no window.
-    if (code == BN_CLICKED && source && source == swapAxesCheck)
+    if (code == BN_CLICKED && source == swapAxesCheck)
         onSwapAxesClicked();
     // Arrow keys in the closed list send only a selection change, the mouse
     // also a close-up (after which the selection may have gone back).
-    else if (source && source == reinitKeyCombo && (code == CBN_SELCHANGE || code == CBN_CLOSEUP))
+    else if (source == reinitKeyCombo && (code == CBN_SELCHANGE || code == CBN_CLOSEUP))
         onHotkeyChosen();
     else if (code == CBN_SELCHANGE)
         onSelectionChanged();
 }
 
 // True when the id is one of the menu's commands.
-bool onCommand(HWND window, WORD id)
+bool onMenuCommand(HWND window, WORD id)
 {
     switch (id) {
     case IDM_INIT_DIRECTINPUT:
@@ -112,14 +112,11 @@ bool onCommand(HWND window, WORD id)
 // effects follow the thumb.
 void onSliderMoved(HWND source)
 {
-    for (const GainControl& control : gainControls) {
-        if (*control.slider != source)
+    for (int i = 0; i < 6; ++i) {
+        if (*gainControls[i].slider != source)
             continue;
-        std::int32_t position = static_cast<std::int32_t>(SendMessageW(source, TBM_GETPOS, 0, 0));
-        uiSettings.*control.gain = position;
-        wchar_t text[10];
-        formatNumber(text, position);
-        SetWindowTextW(*control.edit, text);
+        uiSettings.*gainFields[i] = static_cast<std::int32_t>(SendMessageW(source, TBM_GETPOS, 0, 0));
+        showGain(i);
         applySettingsRecord(uiSettings);
         return;
     }
@@ -134,7 +131,7 @@ void onPaint(HWND window)
 
 } // namespace
 
-bool showTrimmerMode(TrimmerMode mode)
+bool setTrimmerMode(TrimmerMode mode)
 {
     if (mode > TrimmerBoth)
         return false;
@@ -155,8 +152,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         onPaint(window);
         return 0;
     case WM_COMMAND:
-        onNotification(HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-        if (onCommand(window, LOWORD(wParam)))
+        // A control names itself in lParam; a menu command comes from no window.
+        if (lParam)
+            onControlNotification(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+        else if (onMenuCommand(window, LOWORD(wParam)))
             return 0;
         break;
     case WM_HSCROLL:

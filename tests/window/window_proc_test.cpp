@@ -61,8 +61,8 @@ TEST_F(WindowProcTest, EachSliderWritesItsEditItsGainAndItsEffect)
         const int position = 11 + i;
         moveSlider(*control.slider, position);
         EXPECT_EQ(textOf(*control.edit), std::to_wstring(position));
-        EXPECT_EQ(uiSettings.*control.gain, position);
-        EXPECT_EQ(Settings.*control.gain, position * 100);
+        EXPECT_EQ(uiSettings.*gainFields[i], position);
+        EXPECT_EQ(Settings.*gainFields[i], position * 100);
         EXPECT_EQ(lastCoefficient(*effects[i]), position * 100);
     }
     // Every slider kept the value it was given: no slider wrote another's field.
