@@ -1,5 +1,5 @@
-// The process-wide state every part of the program works on. Each variable
-// has one owner that writes it; see the comment beside it.
+// The process-wide state every part of the program works on, one thread's.
+// Each group below names the files that write it; everyone else only reads.
 #pragma once
 
 #include "ffb/directinput.h"
@@ -51,25 +51,36 @@ struct DeviceRecord {
 constexpr int buttonCount = 32;
 constexpr int maxDevices = 32;
 
-// The live settings. The variable shares the type's name, so the type is
-// spelled `struct Settings` wherever the variable is in scope.
+// The live settings, written only by applySettingsRecord (settings/). The
+// variable shares the type's name, so the type is spelled `struct Settings`
+// wherever the variable is in scope.
 extern struct Settings Settings;
-extern SettingsRecord uiSettings;  // what the window shows, gains in percent
+// What the window shows, gains in percent: written by the window procedure
+// (ui/) and refilled from Settings by the restart (app/).
+extern SettingsRecord uiSettings;
 
+// The running trimmers, set from the trimmer mode by setTrimmerMode (ui/).
 extern std::int32_t instantTrimOn;
 extern std::int32_t progressiveTrimOn;
+// The main loop's (app/): the first idle tick opens the devices.
 extern std::int32_t initPending;
 
+// The trimmers' (ffb/trimmers) force set, latch and centre; discovery puts
+// the centre back to 0 at every release.
 // Force-set selector: 1 plays the first set, anything else the second.
 extern std::uint8_t forcesOn;
 extern std::uint8_t trimLatched;
+extern std::int32_t trimX;  // spring centre offsets, -10000..10000
+extern std::int32_t trimY;
+
+// The poll's (ffb/polling): the last state read and the button machine.
 extern std::int64_t lastTogglePressMs;
 extern std::uint8_t prevToggleRaw;
 extern DIJOYSTATE2 joyState;
 extern std::uint8_t buttonState[buttonCount];
-extern std::int32_t trimX;  // spring centre offsets, -10000..10000
-extern std::int32_t trimY;
 
+// DirectInput, built and released by discovery (ffb/discovery); the effects
+// are created and released by ffb/effects.
 extern std::uint32_t ffAxisCount;
 extern IDirectInputEffect* springEffect;
 extern IDirectInputEffect* damperEffect;
@@ -82,13 +93,17 @@ extern IDirectInput8W* directInput;
 extern std::int32_t deviceCount;
 extern DeviceRecord DeviceList[maxDevices];
 
-// Set once this run has read "opt.dat" or found there is none; until then a
-// save would replace stored settings it never saw, so it writes nothing.
+// The settings file's (settings/): set once this run has read "opt.dat" or
+// found there is none; until then a save would replace stored settings it
+// never saw, so it writes nothing.
 extern bool storedSettingsKnown;
 
-extern std::vector<std::int32_t> keyCodeList;  // hotkey combobox entries, in entry order
+// The restart's (app/): the hotkey list's key codes, in entry order.
+extern std::vector<std::int32_t> keyCodeList;
 
-// The child controls the program talks to; the others are captions only.
+// Made by createMainWindow (ui/); the entry point (app/) names the window
+// class and title and takes the menu. The child controls listed are those the
+// program talks to; the others are captions only.
 extern HWND deviceCombo;
 extern HWND povDeviceCombo;
 extern HWND holdCombo;

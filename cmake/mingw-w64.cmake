@@ -1,5 +1,5 @@
 # Cross-compiles Kestra for 64-bit Windows with MinGW-w64 and runs what it
-# builds (the unit tests) under Wine.
+# builds (the test programs, through CTest) under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

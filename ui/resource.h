@@ -1,5 +1,6 @@
-// Resource ids, each number named once; the .rc file and the code both use
-// these names.
+// Resource ids; the .rc file and the code both use these names. 103 and 109
+// each name two resources of different types (a string and a dialog, a string
+// and a menu), which Windows keeps apart.
 #pragma once
 
 #define IDS_APP_TITLE 103  // string: window title
