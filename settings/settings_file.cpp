@@ -7,6 +7,14 @@
 namespace {
 
 const wchar_t settingsFileName[] = L"opt.dat";
+// One name for every save, so a save cut short leaves at most this file,
+// which the next save overwrites.
+const wchar_t temporaryFileName[] = L"opt.dat.tmp";
+
+// About half a second in all: long enough to outwait an indexer or virus
+// scanner that holds a file it has just seen, short enough not to delay exit.
+constexpr int moveAttempts = 10;
+constexpr DWORD moveRetryMs = 50;
 
 // Where each field lives in the file. Load and save both walk these tables,
 // so the layout is the same whatever the compiler's packing.
@@ -67,14 +75,31 @@ bool fullPathOf(const wchar_t* name, wchar_t (&path)[MAX_PATH])
 }
 
 // A read-only "opt.dat" keeps its content. Windows refuses to move a file over
-// it, but Wine does not, so the attribute is checked here. (A file another
-// program holds open without sharing makes the move itself fail.)
+// it, but Wine does not, so the attribute is checked here. Checked before the
+// move, it also spares a read-only file the retries: Windows refuses it with
+// the same access denied as a file in use.
 bool mayReplace(const wchar_t* path)
 {
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+// Windows refuses the move while another program has either file open:
+// access denied when "opt.dat" is open, a sharing violation when the new file
+// is open without delete sharing. Such a hold is usually brief, so the move
+// is tried again for a while; any other failure is final.
+bool moveOver(const wchar_t* from, const wchar_t* to)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == moveAttempts)
+            return false;
+        Sleep(moveRetryMs);
+    }
 }
 
 bool writeWholeFile(const wchar_t* path, const std::uint8_t* bytes, DWORD size)
@@ -155,9 +180,8 @@ void saveSettings()
     }
 
     wchar_t path[MAX_PATH];
-    wchar_t folder[MAX_PATH];
     wchar_t temporary[MAX_PATH];
-    if (!fullPathOf(settingsFileName, path) || !fullPathOf(L".", folder) || !mayReplace(path))
+    if (!fullPathOf(settingsFileName, path) || !fullPathOf(temporaryFileName, temporary) || !mayReplace(path))
         return;
 
     SettingsRecord record;
@@ -167,11 +191,7 @@ void saveSettings()
 
     // The new content goes to a file of its own beside "opt.dat" and then
     // takes its place in one step, so a crash never leaves a cut-off file.
-    if (!GetTempFileNameW(folder, L"opt", 0, temporary))
-        return;
-    const bool replaced = writeWholeFile(temporary, bytes, sizeof bytes) &&
-                          MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!replaced)
+    if (!writeWholeFile(temporary, bytes, sizeof bytes) || !moveOver(temporary, path))
         DeleteFileW(temporary);
 }
 

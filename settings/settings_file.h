@@ -26,8 +26,9 @@ void encodeSettingsFile(const SettingsRecord& record, std::uint8_t (&bytes)[sett
 bool decodeSettingsFile(const std::uint8_t* bytes, std::size_t size, SettingsRecord& record);
 
 // Writes "opt.dat" in the working directory from Settings, replacing the old
-// file in one step. Leaves alone a stored file this run has not read, a
-// read-only one, and one another program holds open.
+// file in one step through "opt.dat.tmp". Leaves alone a stored file this run
+// has not read, a read-only one, and one another program holds open for more
+// than about half a second.
 void saveSettings();
 
 // Reads "opt.dat" from the working directory into Settings if it is a whole,
