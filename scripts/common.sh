@@ -3,8 +3,12 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# Extra arguments name further needs as command:package, e.g. gnuplot:gnuplot-nox.
 ensure_packages() {
-  local missing=()
+  local missing=() need
+  for need in "$@"; do
+    command -v "${need%%:*}" >/dev/null || missing+=("${need#*:}")
+  done
   command -v cmake >/dev/null || missing+=(cmake)
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
   command -v x86_64-w64-mingw32-gcc-posix >/dev/null || missing+=(gcc-mingw-w64-x86-64-posix)
