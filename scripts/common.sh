@@ -56,7 +56,12 @@ stop_display() {
 # windows (Y on a desktop). On a bare Xvfb nobody does, and Wine would wait
 # two seconds for one each time a window closes.
 use_wineprefix() {
-  export WINEPREFIX="$1/wineprefix"
+  make_wineprefix "$1/wineprefix" "${2:-N}"
+}
+
+# The same for a prefix at any path (the HID tests have their own).
+make_wineprefix() {
+  export WINEPREFIX="$1"
   export WINEDEBUG=-all
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
