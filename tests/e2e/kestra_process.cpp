@@ -194,29 +194,3 @@ int entryCount(HWND list)
     return static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
 }
 
-std::wstring entryText(HWND list, int row)
-{
-    // Entries are device names or key names, well within MAX_PATH.
-    wchar_t text[MAX_PATH + 1] = {};
-    SendMessageW(list, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::vector<std::wstring> listEntries(HWND list)
-{
-    std::vector<std::wstring> entries;
-    const int count = entryCount(list);
-    for (int i = 0; i < count; ++i)
-        entries.push_back(entryText(list, i));
-    return entries;
-}
-
-int selectionOf(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
-}
-
-bool isChecked(HWND checkBox)
-{
-    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}

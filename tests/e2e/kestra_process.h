@@ -63,10 +63,5 @@ void pressOk(HWND messageBox);
 // The controls of the main window, in creation order.
 std::vector<HWND> controlsOf(HWND mainWindow);
 std::wstring textOf(HWND window);
-// Each answer from Kestra waits for its next message round (up to 50 ms), so
-// tests ask for single entries rather than whole long lists.
+// Each answer from Kestra waits for its next message round (up to 50 ms).
 int entryCount(HWND list);
-std::wstring entryText(HWND list, int row);
-std::vector<std::wstring> listEntries(HWND list);
-int selectionOf(HWND list);
-bool isChecked(HWND checkBox);

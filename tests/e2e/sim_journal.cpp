@@ -50,8 +50,6 @@ std::vector<std::string> words(const std::string& line)
     return found;
 }
 
-} // namespace
-
 SimCall parseSimCall(const std::string& line)
 {
     SimCall call;
@@ -82,6 +80,8 @@ SimCall parseSimCall(const std::string& line)
     }
     return call;
 }
+
+} // namespace
 
 std::vector<SimCall> SimJournal::calls() const
 {

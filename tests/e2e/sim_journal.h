@@ -26,8 +26,6 @@ struct SimCall {
     std::pair<long long, long long> pair(const std::string& key) const;
 };
 
-SimCall parseSimCall(const std::string& line);
-
 class SimJournal {
 public:
     explicit SimJournal(const TestFolder& folder) : folder(folder) {}
