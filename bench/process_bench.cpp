@@ -3,7 +3,7 @@
 // reports where Wine implements them, the Linux process's /proc otherwise.
 #include "bench/bench_clock.h"
 #include "tests/e2e/kestra_process.h"
-#include "tests/e2e/sim_journal.h"
+#include "tests/support/sim_journal.h"
 #include "tests/support/settings_bytes.h"
 
 #include <psapi.h>
@@ -426,7 +426,7 @@ int main(int argc, char** argv)
     int ticked = 0;
     int nextSample = ticks / 10;
     for (int step = 0; ticked < ticks; ++step) {
-        StickInput input;
+        InputLine input;
         input.x = (step * 7919) % 65536;
         input.y = 65535 - (step * 104729) % 65536;
         input.pov = static_cast<int>(hats[(step / 7) % 6]);

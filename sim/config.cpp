@@ -9,7 +9,7 @@
 
 namespace {
 
-SimConfig loaded = defaultConfig();
+SimConfig loaded = parseConfig(simDefaultConfig);
 
 const char* const failableMethods[] = {
     "DirectInput8Create", "EnumDevices", "CreateDevice", "SetDataFormat", "SetCooperativeLevel",
@@ -119,17 +119,6 @@ std::string parseVanish(const std::vector<std::string>& words, SimConfig& config
 
 } // namespace
 
-SimConfig defaultConfig()
-{
-    SimConfig config;
-    DeviceSetup stick;
-    stick.name = L"Kestra Sim Stick";
-    stick.forceFeedback = true;
-    stick.actuatorAxes = 2;
-    config.devices.push_back(stick);
-    return config;
-}
-
 SimConfig parseConfig(const std::string& text)
 {
     SimConfig config;
@@ -161,13 +150,17 @@ const SimConfig& currentConfig()
     return loaded;
 }
 
+void useConfig(const SimConfig& config)
+{
+    loaded = config;
+    for (const ConfigError& error : loaded.errors)
+        journalLine("dinput config-error line=" + std::to_string(error.line) + " reason=" + error.reason);
+}
+
 void loadConfig()
 {
     std::string text;
-    loaded = readTextFile(configPath(), text) ? parseConfig(text) : defaultConfig();
-    for (const ConfigError& error : loaded.errors) {
-        journalLine("dinput config-error line=" + std::to_string(error.line) + " reason=" + error.reason);
-    }
+    useConfig(parseConfig(readTextFile(configPath(), text) ? text : simDefaultConfig));
 }
 
 bool parseHresult(const std::string& word, HRESULT& result)

@@ -41,12 +41,15 @@ struct SimConfig {
 };
 
 // What the sim runs with when there is no configuration file.
-SimConfig defaultConfig();
+constexpr char simDefaultConfig[] = "device \"Kestra Sim Stick\" ffb axes=2\n";
+
 SimConfig parseConfig(const std::string& text);
 
 // The configuration of the latest DirectInput8Create call.
 const SimConfig& currentConfig();
-// Reads the configuration file again and journals its bad lines.
+// Makes config the current one and journals its bad lines.
+void useConfig(const SimConfig& config);
+// useConfig with the configuration file, read again.
 void loadConfig();
 
 // Names like E_FAIL or DIERR_INPUTLOST, or hexadecimal like 0x8007001E.

@@ -2,7 +2,6 @@
 
 #include "sim/device_objects.h"
 #include "sim/effect.h"
-#include "sim/faults.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,6 +32,15 @@ constexpr std::uintptr_t propertyFFGain = 7;
 constexpr std::uintptr_t propertyAutoCenter = 9;
 constexpr std::uintptr_t largestPredefinedProperty = 0xFFFF;
 
+// Forgets device as the holder of its controller, if it is; looked up, not
+// indexed, so that no empty holder is made.
+void letGo(const SimDevice* device)
+{
+    const auto holder = exclusiveHolders.find(device->index);
+    if (holder != exclusiveHolders.end() && holder->second == device)
+        exclusiveHolders.erase(holder);
+}
+
 bool isTopLevelWindowOfThisProcess(HWND window)
 {
     DWORD owner = 0;
@@ -52,8 +60,9 @@ HRESULT checkAutoCenter(const LPCDIPROPHEADER header, bool forceFeedback)
 } // namespace
 
 SimDevice::SimDevice(int configIndex, const DeviceSetup& configured, bool freeWhenReleased)
-    : index(configIndex), setup(configured), freesReleased(freeWhenReleased),
-      lastForces(describeForces({}, motion))
+    : SimObject(static_cast<IDirectInputDevice8W*>(this), "dev" + std::to_string(configIndex), configIndex, nullptr,
+                freeWhenReleased),
+      index(configIndex), setup(configured), lastForces(describeForces({}, motion))
 {
 }
 
@@ -61,46 +70,14 @@ SimDevice::~SimDevice()
 {
     // Only a released device is destroyed, and releasing unacquires it; this
     // is for safety's sake.
-    const auto holder = exclusiveHolders.find(index);
-    if (holder != exclusiveHolders.end() && holder->second == this)
-        exclusiveHolders.erase(holder);
+    letGo(this);
 }
 
 void SimDevice::forgetEffect(SimEffect* effect)
 {
     effects.erase(std::remove(effects.begin(), effects.end(), effect), effects.end());
-    if (freesReleased && isReleased && effects.empty())
+    if (freesReleased && released() && effects.empty())
         delete this;
-}
-
-std::string SimDevice::label() const
-{
-    return "dev" + std::to_string(index);
-}
-
-CallLine SimDevice::callLine(const char* method) const
-{
-    // Without a journal the label is not even spelled out.
-    return journalOn() ? CallLine(label(), method) : CallLine();
-}
-
-bool SimDevice::refused(CallLine& line, const char* failable, HRESULT& hr)
-{
-    if (isReleased) {
-        line.text("error", "released");
-        hr = E_POINTER;
-        return true;
-    }
-    return failable && injectedFailure(failable, index, hr);
-}
-
-HRESULT SimDevice::unsupported(const char* method)
-{
-    CallLine line = callLine(method);
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
-    return line.finish(E_NOTIMPL);
 }
 
 void SimDevice::stopEffects()
@@ -113,8 +90,7 @@ void SimDevice::loseAcquisition()
 {
     acquired = false;
     polledInput.reset();
-    if (exclusiveHolders[index] == this)
-        exclusiveHolders.erase(index);
+    letGo(this);
     // Losing exclusive access resets a force-feedback device: every effect
     // stops and must be downloaded again.
     for (SimEffect* effect : effects)
@@ -132,7 +108,7 @@ void SimDevice::journalForces()
     }
     const std::string forces = describeForces(playing, motion);
     if (forces != lastForces)
-        journalLine(label() + " " + forces);
+        journalLine(label + " " + forces);
     lastForces = forces;
 }
 
@@ -151,69 +127,20 @@ void SimDevice::updateMotion(const StickInput& input)
     readBefore = true;
 }
 
-HRESULT SimDevice::QueryInterface(REFIID iid, void** object)
+void SimDevice::lastReleased()
 {
-    CallLine line = callLine("QueryInterface");
-    line.text("iid", interfaceName(iid));
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
-    if (!object)
-        return line.finish(E_POINTER);
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDirectInputDevice8W)) {
-        *object = nullptr;
-        return line.finish(E_NOINTERFACE);
-    }
-    *object = static_cast<IDirectInputDevice8W*>(this);
-    line.number("refs", ++references);
-    return line.finish(S_OK);
-}
-
-ULONG SimDevice::AddRef()
-{
-    CallLine line = callLine("AddRef");
-    HRESULT hr;
-    if (refused(line, nullptr, hr)) {
-        line.finish(hr);
-        return 0;
-    }
-    line.number("refs", ++references);
-    line.finish(S_OK);
-    return static_cast<ULONG>(references);
-}
-
-ULONG SimDevice::Release()
-{
-    CallLine line = callLine("Release");
-    HRESULT hr;
-    if (refused(line, nullptr, hr)) {
-        line.finish(hr);
-        return 0;
-    }
-    line.number("refs", --references);
-    line.finish(S_OK);
-    if (references == 0) {
-        // The last release unacquires the device; effects still held by the
-        // caller stay objects but play nothing any more.
-        if (acquired)
-            loseAcquisition();
-        isReleased = true;
-        journalForces();
-        // Effects still held keep it until the last of them is destroyed.
-        if (freesReleased && effects.empty()) {
-            delete this;
-            return 0;
-        }
-    }
-    return static_cast<ULONG>(references);
+    if (acquired)
+        loseAcquisition();
+    journalForces();
+    if (freesReleased && effects.empty())
+        delete this;
 }
 
 HRESULT SimDevice::GetCapabilities(LPDIDEVCAPS caps)
 {
     CallLine line = callLine("GetCapabilities");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!caps)
         return line.finish(E_POINTER);
     if (caps->dwSize != sizeof(DIDEVCAPS) && caps->dwSize != sizeof(DIDEVCAPS_DX3))
@@ -236,9 +163,8 @@ HRESULT SimDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID c
 {
     CallLine line = callLine("EnumObjects");
     line.hex("flags", flags);
-    HRESULT hr;
-    if (refused(line, "EnumObjects", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!callback)
         return line.finish(DIERR_INVALIDPARAM);
     int actuators = 0;
@@ -271,9 +197,8 @@ SIM_PROPERTY_METHOD HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHE
                               ? std::to_string(reinterpret_cast<const DIPROPDWORD*>(header)->dwData)
                               : "-");
     }
-    HRESULT hr;
-    if (refused(line, "SetProperty", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!header || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
         (header->dwHow == DIPH_DEVICE && header->dwObj != 0))
         return line.finish(DIERR_INVALIDPARAM);
@@ -296,9 +221,8 @@ SIM_PROPERTY_METHOD HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHE
 HRESULT SimDevice::Acquire()
 {
     CallLine line = callLine("Acquire");
-    HRESULT hr;
-    if (refused(line, "Acquire", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (dataSize == 0)
         return line.finish(DIERR_INVALIDPARAM);
     if (acquired)
@@ -318,9 +242,8 @@ HRESULT SimDevice::Acquire()
 HRESULT SimDevice::Unacquire()
 {
     CallLine line = callLine("Unacquire");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!acquired)
         return line.finish(DI_NOEFFECT);
     loseAcquisition();
@@ -333,9 +256,8 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
 {
     CallLine line = callLine("GetDeviceState");
     line.number("size", size);
-    HRESULT hr;
-    if (refused(line, "GetDeviceState", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!acquired)
         return line.finish(DIERR_NOTACQUIRED);
     if (!data)
@@ -371,19 +293,13 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
     return DI_OK;
 }
 
-HRESULT SimDevice::GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD)
-{
-    return unsupported("GetDeviceData");
-}
-
 HRESULT SimDevice::SetDataFormat(LPCDIDATAFORMAT format)
 {
     CallLine line = callLine("SetDataFormat");
     if (format)
         line.text("format", format->dwDataSize == sizeof(DIJOYSTATE2) ? "joystick2" : "other");
-    HRESULT hr;
-    if (refused(line, "SetDataFormat", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!format)
         return line.finish(E_POINTER);
     if (acquired)
@@ -395,11 +311,6 @@ HRESULT SimDevice::SetDataFormat(LPCDIDATAFORMAT format)
     return line.finish(DI_OK);
 }
 
-HRESULT SimDevice::SetEventNotification(HANDLE)
-{
-    return unsupported("SetEventNotification");
-}
-
 HRESULT SimDevice::SetCooperativeLevel(HWND hwnd, DWORD flags)
 {
     const bool valid = isTopLevelWindowOfThisProcess(hwnd);
@@ -407,9 +318,8 @@ HRESULT SimDevice::SetCooperativeLevel(HWND hwnd, DWORD flags)
     line.text("window", hexText(reinterpret_cast<std::uintptr_t>(hwnd)));
     line.hex("flags", flags);
     line.number("valid", valid ? 1 : 0);
-    HRESULT hr;
-    if (refused(line, "SetCooperativeLevel", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     const bool exclusive = flags & DISCL_EXCLUSIVE;
     const bool foreground = flags & DISCL_FOREGROUND;
     if (exclusive == bool(flags & DISCL_NONEXCLUSIVE) || foreground == bool(flags & DISCL_BACKGROUND) ||
@@ -425,33 +335,17 @@ HRESULT SimDevice::SetCooperativeLevel(HWND hwnd, DWORD flags)
     return line.finish(DI_OK);
 }
 
-HRESULT SimDevice::GetObjectInfo(LPDIDEVICEOBJECTINSTANCEW, DWORD, DWORD)
-{
-    return unsupported("GetObjectInfo");
-}
-
 HRESULT SimDevice::GetDeviceInfo(LPDIDEVICEINSTANCEW instance)
 {
     CallLine line = callLine("GetDeviceInfo");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!instance)
         return line.finish(E_POINTER);
     if (instance->dwSize != sizeof(DIDEVICEINSTANCEW))
         return line.finish(DIERR_INVALIDPARAM);
     describeInstance(index, setup, *instance);
     return line.finish(DI_OK);
-}
-
-HRESULT SimDevice::RunControlPanel(HWND, DWORD)
-{
-    return unsupported("RunControlPanel");
-}
-
-HRESULT SimDevice::Initialize(HINSTANCE, DWORD, REFGUID)
-{
-    return unsupported("Initialize");
 }
 
 HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer)
@@ -461,11 +355,12 @@ HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTI
     if (out)
         *out = nullptr;
 
-    CallLine values;
+    // The line names the effect made, if any, before the description's fields.
+    CallLine values("CreateEffect");
     SimEffect* effect = nullptr;
-    HRESULT hr;
-    if (refused(values, "CreateEffect", hr)) {
-        // hr says why
+    HRESULT hr = DI_OK;
+    if (const auto refused = refusal(values)) {
+        hr = *refused;
     } else if (!out) {
         hr = E_POINTER;
     } else if (outer) {
@@ -477,7 +372,6 @@ HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTI
         hr = DIERR_DEVICENOTREG;
     } else {
         effect = new SimEffect(this, lastEffectSerial + 1, type, kind, freesReleased);
-        hr = DI_OK;
         if (description) {
             const DWORD all = description->dwSize == sizeof(DIEFFECT) ? DIEP_ALLPARAMS : DIEP_ALLPARAMS_DX5;
             hr = applyParameters(setup, description, all, effect->parameters, values);
@@ -502,42 +396,11 @@ HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTI
     return line.finish(hr);
 }
 
-HRESULT SimDevice::EnumEffects(LPDIENUMEFFECTSCALLBACKW, LPVOID, DWORD)
-{
-    return unsupported("EnumEffects");
-}
-
-HRESULT SimDevice::GetEffectInfo(LPDIEFFECTINFOW, REFGUID)
-{
-    return unsupported("GetEffectInfo");
-}
-
-HRESULT SimDevice::GetForceFeedbackState(LPDWORD)
-{
-    return unsupported("GetForceFeedbackState");
-}
-
-HRESULT SimDevice::SendForceFeedbackCommand(DWORD)
-{
-    return unsupported("SendForceFeedbackCommand");
-}
-
-HRESULT SimDevice::EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD)
-{
-    return unsupported("EnumCreatedEffectObjects");
-}
-
-HRESULT SimDevice::Escape(LPDIEFFESCAPE)
-{
-    return unsupported("Escape");
-}
-
 HRESULT SimDevice::Poll()
 {
     CallLine line = callLine("Poll");
-    HRESULT hr;
-    if (refused(line, "Poll", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!acquired)
         return line.finish(DIERR_NOTACQUIRED);
     // A polled device: the input file is read now, and the next
@@ -546,32 +409,8 @@ HRESULT SimDevice::Poll()
     return line.finish(DI_OK);
 }
 
-HRESULT SimDevice::SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD)
+void forgetDevices()
 {
-    return unsupported("SendDeviceData");
-}
-
-HRESULT SimDevice::EnumEffectsInFile(LPCWSTR, LPDIENUMEFFECTSINFILECALLBACK, LPVOID, DWORD)
-{
-    return unsupported("EnumEffectsInFile");
-}
-
-HRESULT SimDevice::WriteEffectToFile(LPCWSTR, DWORD, LPDIFILEEFFECT, DWORD)
-{
-    return unsupported("WriteEffectToFile");
-}
-
-HRESULT SimDevice::BuildActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD)
-{
-    return unsupported("BuildActionMap");
-}
-
-HRESULT SimDevice::SetActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD)
-{
-    return unsupported("SetActionMap");
-}
-
-HRESULT SimDevice::GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW)
-{
-    return unsupported("GetImageInfo");
+    exclusiveHolders.clear();
+    lastEffectSerial = 0;
 }

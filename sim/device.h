@@ -6,7 +6,7 @@
 #include "sim/dinput_api.h"
 #include "sim/force_model.h"
 #include "sim/input_file.h"
-#include "sim/journal.h"
+#include "sim/sim_object.h"
 
 #include <optional>
 #include <string>
@@ -14,18 +14,16 @@
 
 class SimEffect;
 
-class SimDevice final : public IDirectInputDevice8W {
+class SimDevice final : public IDirectInputDevice8W, public SimObject {
 public:
     // freeWhenReleased: destroyed once released and without effects, rather
     // than kept as a zombie; its effects are alike.
     SimDevice(int index, const DeviceSetup& setup, bool freeWhenReleased);
-    ~SimDevice();
+    ~SimDevice() override;
 
     const int index;        // in the configuration: "dev<index>" in the journal
     const DeviceSetup setup;  // as configured when the device was created
 
-    std::string label() const;
-    bool released() const { return isReleased; }
     bool exclusivelyAcquired() const { return acquired && (cooperation & DISCL_EXCLUSIVE); }
     // Stops every effect on the device (DIES_SOLO).
     void stopEffects();
@@ -35,9 +33,12 @@ public:
     // released device without effects left is destroyed too.
     void forgetEffect(SimEffect* effect);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        return queryInterface(iid, object, IID_IDirectInputDevice8W);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return release(); }
     HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS) override;
     HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW, LPVOID, DWORD) override;
     HRESULT STDMETHODCALLTYPE GetProperty(REFGUID, LPDIPROPHEADER) override;
@@ -45,36 +46,60 @@ public:
     HRESULT STDMETHODCALLTYPE Acquire() override;
     HRESULT STDMETHODCALLTYPE Unacquire() override;
     HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD, LPVOID) override;
-    HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override
+    {
+        return unsupported("GetDeviceData");
+    }
     HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT) override;
-    HRESULT STDMETHODCALLTYPE SetEventNotification(HANDLE) override;
+    HRESULT STDMETHODCALLTYPE SetEventNotification(HANDLE) override { return unsupported("SetEventNotification"); }
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEW, DWORD, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEW, DWORD, DWORD) override
+    {
+        return unsupported("GetObjectInfo");
+    }
     HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEW) override;
-    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override;
-    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override;
+    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return unsupported("RunControlPanel"); }
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override { return unsupported("Initialize"); }
     HRESULT STDMETHODCALLTYPE CreateEffect(REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT*, LPUNKNOWN) override;
-    HRESULT STDMETHODCALLTYPE EnumEffects(LPDIENUMEFFECTSCALLBACKW, LPVOID, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetEffectInfo(LPDIEFFECTINFOW, REFGUID) override;
-    HRESULT STDMETHODCALLTYPE GetForceFeedbackState(LPDWORD) override;
-    HRESULT STDMETHODCALLTYPE SendForceFeedbackCommand(DWORD) override;
-    HRESULT STDMETHODCALLTYPE EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD) override;
-    HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override;
+    HRESULT STDMETHODCALLTYPE EnumEffects(LPDIENUMEFFECTSCALLBACKW, LPVOID, DWORD) override
+    {
+        return unsupported("EnumEffects");
+    }
+    HRESULT STDMETHODCALLTYPE GetEffectInfo(LPDIEFFECTINFOW, REFGUID) override { return unsupported("GetEffectInfo"); }
+    HRESULT STDMETHODCALLTYPE GetForceFeedbackState(LPDWORD) override { return unsupported("GetForceFeedbackState"); }
+    HRESULT STDMETHODCALLTYPE SendForceFeedbackCommand(DWORD) override
+    {
+        return unsupported("SendForceFeedbackCommand");
+    }
+    HRESULT STDMETHODCALLTYPE EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD) override
+    {
+        return unsupported("EnumCreatedEffectObjects");
+    }
+    HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override { return unsupported("Escape"); }
     HRESULT STDMETHODCALLTYPE Poll() override;
-    HRESULT STDMETHODCALLTYPE SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) override;
-    HRESULT STDMETHODCALLTYPE EnumEffectsInFile(LPCWSTR, LPDIENUMEFFECTSINFILECALLBACK, LPVOID, DWORD) override;
-    HRESULT STDMETHODCALLTYPE WriteEffectToFile(LPCWSTR, DWORD, LPDIFILEEFFECT, DWORD) override;
-    HRESULT STDMETHODCALLTYPE BuildActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) override;
-    HRESULT STDMETHODCALLTYPE SetActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) override;
+    HRESULT STDMETHODCALLTYPE SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) override
+    {
+        return unsupported("SendDeviceData");
+    }
+    HRESULT STDMETHODCALLTYPE EnumEffectsInFile(LPCWSTR, LPDIENUMEFFECTSINFILECALLBACK, LPVOID, DWORD) override
+    {
+        return unsupported("EnumEffectsInFile");
+    }
+    HRESULT STDMETHODCALLTYPE WriteEffectToFile(LPCWSTR, DWORD, LPDIFILEEFFECT, DWORD) override
+    {
+        return unsupported("WriteEffectToFile");
+    }
+    HRESULT STDMETHODCALLTYPE BuildActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) override
+    {
+        return unsupported("BuildActionMap");
+    }
+    HRESULT STDMETHODCALLTYPE SetActionMap(LPDIACTIONFORMATW, LPCWSTR, DWORD) override
+    {
+        return unsupported("SetActionMap");
+    }
+    HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW) override { return unsupported("GetImageInfo"); }
 
 private:
-    const bool freesReleased;
-    LONG references = 1;
-    // Kept as a zombie so later calls can be journaled, unless freesReleased;
-    // even then kept, released, while effects made here are alive, as they
-    // still ask it.
-    bool isReleased = false;
     bool acquired = false;
     DWORD dataSize = 0;       // of the data format; 0 until one is set
     // DirectInput's level until SetCooperativeLevel says otherwise.
@@ -92,11 +117,12 @@ private:
     std::optional<StickInput> polledInput;
     std::string lastForces;  // the device at rest until something plays or moves
 
-    // True when the call must not go on: the device was released, or a
-    // configured failure hits it (failable names the method, or is null).
-    bool refused(CallLine& line, const char* failable, HRESULT& hr);
-    CallLine callLine(const char* method) const;
     void loseAcquisition();
     void updateMotion(const StickInput& input);
-    HRESULT unsupported(const char* method);
+    // Unacquires and stops the effects; effects still held keep a released
+    // device, freed or not, until the last of them is destroyed.
+    void lastReleased() override;
 };
+
+// Effects numbered from 1 again, and no device held exclusively.
+void forgetDevices();

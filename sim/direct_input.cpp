@@ -4,6 +4,7 @@
 #include "sim/device.h"
 #include "sim/device_objects.h"
 #include "sim/faults.h"
+#include "sim/sim_files.h"
 
 namespace {
 
@@ -24,75 +25,15 @@ constexpr DWORD enumFlagsKnown = DIEDFL_ATTACHEDONLY | DIEDFL_FORCEFEEDBACK | DI
 
 } // namespace
 
-bool SimDirectInput::refused(CallLine& line, const char* failable, int device, HRESULT& hr)
+SimDirectInput::SimDirectInput(bool freeWhenReleased)
+    : SimObject(static_cast<IDirectInput8W*>(this), "dinput", -1, nullptr, freeWhenReleased)
 {
-    if (released) {
-        line.text("error", "released");
-        hr = E_POINTER;
-        return true;
-    }
-    return failable && injectedFailure(failable, device, hr);
 }
 
-HRESULT SimDirectInput::unsupported(const char* method)
+void SimDirectInput::lastReleased()
 {
-    CallLine line("dinput", method);
-    HRESULT hr;
-    if (refused(line, nullptr, -1, hr))
-        return line.finish(hr);
-    return line.finish(E_NOTIMPL);
-}
-
-HRESULT SimDirectInput::QueryInterface(REFIID iid, void** object)
-{
-    CallLine line("dinput", "QueryInterface");
-    line.text("iid", interfaceName(iid));
-    HRESULT hr;
-    if (refused(line, nullptr, -1, hr))
-        return line.finish(hr);
-    if (!object)
-        return line.finish(E_POINTER);
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDirectInput8W)) {
-        *object = nullptr;
-        return line.finish(E_NOINTERFACE);
-    }
-    *object = static_cast<IDirectInput8W*>(this);
-    line.number("refs", ++references);
-    return line.finish(S_OK);
-}
-
-ULONG SimDirectInput::AddRef()
-{
-    CallLine line("dinput", "AddRef");
-    HRESULT hr;
-    if (refused(line, nullptr, -1, hr)) {
-        line.finish(hr);
-        return 0;
-    }
-    line.number("refs", ++references);
-    line.finish(S_OK);
-    return static_cast<ULONG>(references);
-}
-
-ULONG SimDirectInput::Release()
-{
-    CallLine line("dinput", "Release");
-    HRESULT hr;
-    if (refused(line, nullptr, -1, hr)) {
-        line.finish(hr);
-        return 0;
-    }
-    line.number("refs", --references);
-    line.finish(S_OK);
-    // Devices made here keep working, as DirectInput's do: none refers back.
-    if (references == 0) {
-        released = true;
-        if (freesReleased) {
-            delete this;
-            return 0;
-        }
-    }
-    return static_cast<ULONG>(references);
+    if (freesReleased)
+        delete this;
 }
 
 HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN outer)
@@ -103,14 +44,13 @@ HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* de
         if (IsEqualGUID(instance, instanceGuid(i)))
             index = i;
     }
-    CallLine line("dinput", "CreateDevice");
+    CallLine line = callLine("CreateDevice");
     line.text("dev", index >= 0 ? std::to_string(index) : "-");
     line.text("name", "\"" + (index >= 0 ? utf8(devices[static_cast<std::size_t>(index)].name) : "") + "\"");
     if (device)
         *device = nullptr;
-    HRESULT hr;
-    if (refused(line, "CreateDevice", index, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line, index))
+        return line.finish(*refused);
     if (!device)
         return line.finish(E_POINTER);
     if (outer)
@@ -125,12 +65,11 @@ HRESULT SimDirectInput::EnumDevices(DWORD deviceClass, LPDIENUMDEVICESCALLBACKW 
                                     DWORD flags)
 {
     ++discoveries;
-    CallLine line("dinput", "EnumDevices");
+    CallLine line = callLine("EnumDevices");
     line.number("class", deviceClass);
     line.hex("flags", flags);
-    HRESULT hr;
-    if (refused(line, "EnumDevices", -1, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!callback || deviceClass > DI8DEVCLASS_GAMECTRL || (flags & ~enumFlagsKnown))
         return line.finish(DIERR_INVALIDPARAM);
 
@@ -154,10 +93,9 @@ HRESULT SimDirectInput::EnumDevices(DWORD deviceClass, LPDIENUMDEVICESCALLBACKW 
 
 HRESULT SimDirectInput::GetDeviceStatus(REFGUID instance)
 {
-    CallLine line("dinput", "GetDeviceStatus");
-    HRESULT hr;
-    if (refused(line, nullptr, -1, hr))
-        return line.finish(hr);
+    CallLine line = callLine("GetDeviceStatus");
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     for (int i = 0; i < static_cast<int>(currentConfig().devices.size()); ++i) {
         if (IsEqualGUID(instance, instanceGuid(i)))
             return line.finish(attachedNow(i) ? DI_OK : DI_NOTATTACHED);
@@ -165,28 +103,33 @@ HRESULT SimDirectInput::GetDeviceStatus(REFGUID instance)
     return line.finish(DIERR_DEVICENOTREG);
 }
 
-HRESULT SimDirectInput::RunControlPanel(HWND, DWORD)
+void forgetDiscoveries()
 {
-    return unsupported("RunControlPanel");
+    discoveries = 0;
 }
 
-HRESULT SimDirectInput::Initialize(HINSTANCE, DWORD)
+HRESULT createSimDirectInput(DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN outer)
 {
-    return unsupported("Initialize");
-}
-
-HRESULT SimDirectInput::FindDevice(REFGUID, LPCWSTR, LPGUID)
-{
-    return unsupported("FindDevice");
-}
-
-HRESULT SimDirectInput::EnumDevicesBySemantics(LPCWSTR, LPDIACTIONFORMATW, LPDIENUMDEVICESBYSEMANTICSCBW, LPVOID,
-                                               DWORD)
-{
-    return unsupported("EnumDevicesBySemantics");
-}
-
-HRESULT SimDirectInput::ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK, LPDICONFIGUREDEVICESPARAMSW, DWORD, LPVOID)
-{
-    return unsupported("ConfigureDevices");
+    resetCallCounts();
+    CallLine line("", "DirectInput8Create");
+    line.hex("version", version);
+    line.text("iid", interfaceName(iid));
+    if (out)
+        *out = nullptr;
+    HRESULT hr;
+    if (injectedFailure("DirectInput8Create", -1, hr))
+        return line.finish(hr);
+    if (!out)
+        return line.finish(E_POINTER);
+    if (outer)
+        return line.finish(CLASS_E_NOAGGREGATION);
+    if (version < 0x0800)
+        return line.finish(DIERR_OLDDIRECTINPUTVERSION);
+    if (version > 0x0800)
+        return line.finish(DIERR_BETADIRECTINPUTVERSION);
+    // Only the wide interface is simulated; Kestra is a UNICODE program.
+    if (!IsEqualIID(iid, IID_IDirectInput8W) && !IsEqualIID(iid, IID_IUnknown))
+        return line.finish(E_NOINTERFACE);
+    *out = static_cast<IDirectInput8W*>(new SimDirectInput(freeReleasedObjects()));
+    return line.finish(DI_OK);
 }

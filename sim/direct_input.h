@@ -3,37 +3,45 @@
 #pragma once
 
 #include "sim/dinput_api.h"
-#include "sim/journal.h"
+#include "sim/sim_object.h"
 
-class SimDirectInput final : public IDirectInput8W {
+class SimDirectInput final : public IDirectInput8W, public SimObject {
 public:
     // freeWhenReleased: destroyed at the last Release rather than kept as a
     // zombie; the devices it creates are alike.
-    explicit SimDirectInput(bool freeWhenReleased) : freesReleased(freeWhenReleased) {}
+    explicit SimDirectInput(bool freeWhenReleased);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        return queryInterface(iid, object, IID_IDirectInput8W);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return release(); }
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID, LPDIRECTINPUTDEVICE8W*, LPUNKNOWN) override;
     HRESULT STDMETHODCALLTYPE EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKW, LPVOID, DWORD) override;
     HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override;
-    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override;
-    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override;
-    HRESULT STDMETHODCALLTYPE FindDevice(REFGUID, LPCWSTR, LPGUID) override;
+    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return unsupported("RunControlPanel"); }
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override { return unsupported("Initialize"); }
+    HRESULT STDMETHODCALLTYPE FindDevice(REFGUID, LPCWSTR, LPGUID) override { return unsupported("FindDevice"); }
     HRESULT STDMETHODCALLTYPE EnumDevicesBySemantics(LPCWSTR, LPDIACTIONFORMATW, LPDIENUMDEVICESBYSEMANTICSCBW,
-                                                     LPVOID, DWORD) override;
+                                                     LPVOID, DWORD) override
+    {
+        return unsupported("EnumDevicesBySemantics");
+    }
     HRESULT STDMETHODCALLTYPE ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK, LPDICONFIGUREDEVICESPARAMSW, DWORD,
-                                               LPVOID) override;
+                                               LPVOID) override
+    {
+        return unsupported("ConfigureDevices");
+    }
 
 private:
-    const bool freesReleased;
-    LONG references = 1;
-    // Kept as a zombie so later calls can be journaled, unless freesReleased.
-    bool released = false;
-
-    // True when the call must not go on: this object was released, or a
-    // configured failure hits it (failable names the method, or is null;
-    // device is the config index a call concerns, or -1).
-    bool refused(CallLine& line, const char* failable, int device, HRESULT& hr);
-    HRESULT unsupported(const char* method);
+    // Devices made here keep working, as DirectInput's do: none refers back.
+    void lastReleased() override;
 };
+
+// DirectInput8Create with the current configuration: call counts start again
+// (but its own), and the object is made as the environment says.
+HRESULT createSimDirectInput(DWORD version, REFIID iid, LPVOID* out, LPUNKNOWN outer);
+
+// EnumDevices counts from zero again, for "vanish" rules.
+void forgetDiscoveries();

@@ -1,36 +1,13 @@
 #include "sim/effect.h"
 
 #include "sim/device.h"
-#include "sim/faults.h"
 
 SimEffect::SimEffect(SimDevice* owner, int number, const GUID& effectType, ConditionKind conditionKind,
                      bool freeWhenReleased)
-    : device(owner), serial(number), type(effectType), kind(conditionKind), freesReleased(freeWhenReleased)
+    : SimObject(static_cast<IDirectInputEffect*>(this), "eff" + std::to_string(number), owner->index, owner,
+                freeWhenReleased),
+      device(owner), serial(number), type(effectType), kind(conditionKind)
 {
-}
-
-std::string SimEffect::label() const
-{
-    return "eff" + std::to_string(serial);
-}
-
-CallLine SimEffect::callLine(const char* method) const
-{
-    // Without a journal the label is not even spelled out.
-    return journalOn() ? CallLine(label(), method) : CallLine();
-}
-
-bool SimEffect::refused(CallLine& line, const char* failable, HRESULT& hr)
-{
-    if (released) {
-        line.text("error", "released");
-        hr = E_POINTER;
-        return true;
-    }
-    // The effect still answers once its device is gone, as an unacquired one.
-    if (device->released())
-        line.text("device", "released");
-    return failable && injectedFailure(failable, device->index, hr);
 }
 
 PlayingCondition SimEffect::asPlaying() const
@@ -81,77 +58,22 @@ HRESULT SimEffect::play(DWORD flags)
     return DI_OK;
 }
 
-HRESULT SimEffect::QueryInterface(REFIID iid, void** object)
+void SimEffect::lastReleased()
 {
-    CallLine line = callLine("QueryInterface");
-    line.text("iid", interfaceName(iid));
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
-    if (!object)
-        return line.finish(E_POINTER);
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDirectInputEffect)) {
-        *object = nullptr;
-        return line.finish(E_NOINTERFACE);
+    unload();
+    device->journalForces();
+    if (freesReleased) {
+        // The device may go with it: nothing here is used afterwards.
+        device->forgetEffect(this);
+        delete this;
     }
-    *object = static_cast<IDirectInputEffect*>(this);
-    line.number("refs", ++references);
-    return line.finish(S_OK);
-}
-
-ULONG SimEffect::AddRef()
-{
-    CallLine line = callLine("AddRef");
-    HRESULT hr;
-    if (refused(line, nullptr, hr)) {
-        line.finish(hr);
-        return 0;
-    }
-    line.number("refs", ++references);
-    line.finish(S_OK);
-    return static_cast<ULONG>(references);
-}
-
-ULONG SimEffect::Release()
-{
-    CallLine line = callLine("Release");
-    HRESULT hr;
-    if (refused(line, nullptr, hr)) {
-        line.finish(hr);
-        return 0;
-    }
-    line.number("refs", --references);
-    line.finish(S_OK);
-    if (references == 0) {
-        // Releasing the last reference unloads the effect from the device.
-        unload();
-        released = true;
-        device->journalForces();
-        if (freesReleased) {
-            // The device may go with it: nothing here is used afterwards.
-            device->forgetEffect(this);
-            delete this;
-            return 0;
-        }
-    }
-    return static_cast<ULONG>(references);
-}
-
-HRESULT SimEffect::Initialize(HINSTANCE, DWORD, REFGUID)
-{
-    CallLine line = callLine("Initialize");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
-    return line.finish(DIERR_ALREADYINITIALIZED);
 }
 
 HRESULT SimEffect::GetEffectGuid(LPGUID guid)
 {
     CallLine line = callLine("GetEffectGuid");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!guid)
         return line.finish(E_POINTER);
     *guid = type;
@@ -162,9 +84,8 @@ HRESULT SimEffect::GetParameters(LPDIEFFECT, DWORD flags)
 {
     CallLine line = callLine("GetParameters");
     line.hex("flags", flags);
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     return line.finish(E_NOTIMPL);
 }
 
@@ -172,10 +93,9 @@ HRESULT SimEffect::SetParameters(LPCDIEFFECT description, DWORD flags)
 {
     CallLine line = callLine("SetParameters");
     line.hex("flags", flags);
-    HRESULT hr;
-    if (refused(line, "SetParameters", hr))
-        return line.finish(hr);
-    hr = applyParameters(device->setup, description, flags, parameters, line);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
+    HRESULT hr = applyParameters(device->setup, description, flags, parameters, line);
     if (FAILED(hr))
         return line.finish(hr);
     if (flags & DIEP_NODOWNLOAD)
@@ -195,12 +115,11 @@ HRESULT SimEffect::Start(DWORD iterations, DWORD flags)
     CallLine line = callLine("Start");
     line.number("iterations", iterations);
     line.hex("flags", flags);
-    HRESULT hr;
-    if (refused(line, "Start", hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (flags & ~(DIES_SOLO | DIES_NODOWNLOAD))
         return line.finish(DIERR_INVALIDPARAM);
-    hr = play(flags);
+    const HRESULT hr = play(flags);
     line.finish(hr);
     device->journalForces();
     return hr;
@@ -209,9 +128,9 @@ HRESULT SimEffect::Start(DWORD iterations, DWORD flags)
 HRESULT SimEffect::Stop()
 {
     CallLine line = callLine("Stop");
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     HRESULT hr;
-    if (refused(line, "Stop", hr))
-        return line.finish(hr);
     if (!device->exclusivelyAcquired())
         hr = DIERR_NOTEXCLUSIVEACQUIRED;
     else if (!isDownloaded)
@@ -228,9 +147,8 @@ HRESULT SimEffect::Stop()
 HRESULT SimEffect::GetEffectStatus(LPDWORD status)
 {
     CallLine line = callLine("GetEffectStatus");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!status)
         return line.finish(E_POINTER);
     *status = playsOnDevice() ? DIEGES_PLAYING : 0;
@@ -241,9 +159,8 @@ HRESULT SimEffect::GetEffectStatus(LPDWORD status)
 HRESULT SimEffect::Download()
 {
     CallLine line = callLine("Download");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (isDownloaded && device->exclusivelyAcquired())
         return line.finish(S_FALSE);
     return line.finish(download());
@@ -252,9 +169,8 @@ HRESULT SimEffect::Download()
 HRESULT SimEffect::Unload()
 {
     CallLine line = callLine("Unload");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
+    if (const auto refused = refusal(line))
+        return line.finish(*refused);
     if (!device->exclusivelyAcquired())
         return line.finish(DIERR_NOTEXCLUSIVEACQUIRED);
     if (!isDownloaded)
@@ -263,15 +179,6 @@ HRESULT SimEffect::Unload()
     line.finish(DI_OK);
     device->journalForces();
     return DI_OK;
-}
-
-HRESULT SimEffect::Escape(LPDIEFFESCAPE)
-{
-    CallLine line = callLine("Escape");
-    HRESULT hr;
-    if (refused(line, nullptr, hr))
-        return line.finish(hr);
-    return line.finish(DIERR_UNSUPPORTED);
 }
 
 bool conditionKindOf(REFGUID type, ConditionKind& kind)

@@ -4,12 +4,13 @@
 #include "sim/dinput_api.h"
 #include "sim/effect_parameters.h"
 #include "sim/force_model.h"
+#include "sim/sim_object.h"
 
 #include <string>
 
 class SimDevice;
 
-class SimEffect final : public IDirectInputEffect {
+class SimEffect final : public IDirectInputEffect, public SimObject {
 public:
     // freeWhenReleased: destroyed at the last Release rather than kept as a
     // zombie.
@@ -26,19 +27,24 @@ public:
     bool isDownloaded = false;
     bool playing = false;
 
-    std::string label() const;
     // What the force model sees while the effect plays on its device.
-    bool playsOnDevice() const { return !released && isDownloaded && playing; }
+    bool playsOnDevice() const { return !released() && isDownloaded && playing; }
     PlayingCondition asPlaying() const;
     // The device lost exclusive access: the effect is stopped and off it.
     void unload();
     // Puts parameters on the device; the device must be exclusively acquired.
     HRESULT download();
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        return queryInterface(iid, object, IID_IDirectInputEffect);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return release(); }
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override
+    {
+        return unsupported("Initialize", DIERR_ALREADYINITIALIZED);
+    }
     HRESULT STDMETHODCALLTYPE GetEffectGuid(LPGUID) override;
     HRESULT STDMETHODCALLTYPE GetParameters(LPDIEFFECT, DWORD) override;
     HRESULT STDMETHODCALLTYPE SetParameters(LPCDIEFFECT, DWORD) override;
@@ -47,19 +53,12 @@ public:
     HRESULT STDMETHODCALLTYPE GetEffectStatus(LPDWORD) override;
     HRESULT STDMETHODCALLTYPE Download() override;
     HRESULT STDMETHODCALLTYPE Unload() override;
-    HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override;
+    HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override { return unsupported("Escape", DIERR_UNSUPPORTED); }
 
 private:
-    const bool freesReleased;
-    LONG references = 1;
-    // Kept as a zombie so later calls can be journaled, unless freesReleased.
-    bool released = false;
-
-    // True when the call must not go on: the effect was released, or a
-    // configured failure hits it (failable names the method, or is null).
-    bool refused(CallLine& line, const char* failable, HRESULT& hr);
-    CallLine callLine(const char* method) const;
     HRESULT play(DWORD flags);
+    // Stops and unloads the effect, and frees it if it frees released ones.
+    void lastReleased() override;
 };
 
 // The kind of condition the sim models for an effect GUID; false for others.

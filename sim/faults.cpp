@@ -35,6 +35,12 @@ void resetCallCounts()
     callsPerMethod["DirectInput8Create"] = creations;
 }
 
+void forgetCallCounts()
+{
+    callsPerMethod.clear();
+    callsPerDevice.clear();
+}
+
 bool injectedFailure(const char* method, int device, HRESULT& result)
 {
     const long long call = ++entry(callsPerMethod, method);

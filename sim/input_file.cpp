@@ -98,7 +98,7 @@ bool parseInputLine(const std::string& line, int& device, StickInput& input)
 StickInput readStickInput(int device)
 {
     std::string text;
-    if (inputFileChanged() && readTextFile(inputPath(), text)) {
+    if (!noFiles() && inputFileChanged() && readTextFile(inputPath(), text)) {
         for (const std::string& line : splitLines(text)) {
             int index = 0;
             StickInput input;
@@ -107,6 +107,16 @@ StickInput readStickInput(int device)
         }
     }
     return lastGood[device];
+}
+
+void setStickInput(int device, const StickInput& input)
+{
+    lastGood[device] = input;
+}
+
+void forgetStickInput()
+{
+    lastGood.clear();
 }
 
 std::string povText(DWORD pov)

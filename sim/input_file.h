@@ -22,8 +22,12 @@ constexpr double lookIntervalMs = 10;
 
 // Reads the file again and answers for the device with config index `device`.
 // A device whose line is missing or does not parse keeps its last good state,
-// so a file caught half-written changes nothing it cannot read.
+// so a file caught half-written changes nothing it cannot read. Without files
+// it answers what setStickInput gave.
 StickInput readStickInput(int device);
+void setStickInput(int device, const StickInput& input);
+// Every device at rest.
+void forgetStickInput();
 
 // "pov=-1" for centred, else the angle.
 std::string povText(DWORD pov);

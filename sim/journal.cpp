@@ -18,10 +18,29 @@ bool journalOn()
     return !journalToNul();
 }
 
+std::vector<std::string>& memoryJournal()
+{
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+std::function<void(const std::string&)>& memoryJournalWatcher()
+{
+    static std::function<void(const std::string&)> watcher;
+    return watcher;
+}
+
 void journalLine(const std::string& text)
 {
     if (!journalOn())
         return;
+    if (noFiles()) {
+        memoryJournal().push_back(text);
+        // A copy: the watcher may replace itself.
+        if (const auto watcher = memoryJournalWatcher())
+            watcher(text);
+        return;
+    }
     const std::wstring& path = journalPath();
     const std::string line = std::to_string(GetTickCount64() - loadTick) + " " + text + "\n";
     // Append-only and shared every way, so a reader in another process never
@@ -43,7 +62,7 @@ void journalLine(const std::string& text)
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-CallLine::CallLine(const std::string& object, const char* method)
+CallLine::CallLine(const std::string& object, const char* method) : called(method)
 {
     if (active)
         line = object.empty() ? std::string(method) : object + " " + method;

@@ -5,21 +5,29 @@
 
 #include "sim/dinput_api.h"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // False when the journal goes to NUL: then nothing is composed or written.
 bool journalOn();
 
 // Appends "<ms> <text>\n" with a single write; <ms> counts from the DLL's load.
+// Without files the text alone goes to memoryJournal() and to the watcher.
 void journalLine(const std::string& text);
+
+std::vector<std::string>& memoryJournal();
+std::function<void(const std::string&)>& memoryJournalWatcher();
 
 // One call's line: "<object> <Method> <key=value ...> -> <hr>". Values must
 // not contain spaces. DirectInput8Create belongs to no object and has none.
 class CallLine {
 public:
     CallLine(const std::string& object, const char* method);
-    // A bare list of values, to be appended to a line later.
-    CallLine() = default;
+    // A bare list of a call's values, to be appended to its line later.
+    explicit CallLine(const char* method) : called(method) {}
+
+    const char* method() const { return called; }
 
     void text(const char* key, const std::string& value);
     void number(const char* key, long long value);
@@ -30,6 +38,7 @@ public:
     HRESULT finish(HRESULT hr);
 
 private:
+    const char* called;
     bool active = journalOn();
     std::string line;
 };

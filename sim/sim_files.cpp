@@ -39,9 +39,17 @@ SimEnvironment readEnvironment()
     return environment;
 }
 
+bool filesUnused = false;
+
+// Read at the first use, unless there are no files: then every setting keeps
+// its default.
 SimEnvironment& environment()
 {
-    static SimEnvironment current = readEnvironment();
+    static bool read = false;
+    static SimEnvironment current;
+    if (!read && !filesUnused)
+        current = readEnvironment();
+    read = true;
     return current;
 }
 
@@ -50,6 +58,17 @@ SimEnvironment& environment()
 void rereadEnvironment()
 {
     environment() = readEnvironment();
+}
+
+void useNoFiles()
+{
+    filesUnused = true;
+    environment() = SimEnvironment{};
+}
+
+bool noFiles()
+{
+    return filesUnused;
 }
 
 const std::wstring& configPath()

@@ -8,6 +8,12 @@
 
 void rereadEnvironment();
 
+// In process (simReset) there are no files: the configuration comes from the
+// test, the input is set directly, the journal is kept in memory, and the
+// environment is never read. A process that asks for this keeps it.
+void useNoFiles();
+bool noFiles();
+
 const std::wstring& configPath();   // KESTRA_SIM_CONFIG, else sim-config.txt
 const std::wstring& inputPath();    // KESTRA_SIM_INPUT, else sim-input.txt
 const std::wstring& journalPath();  // KESTRA_SIM_JOURNAL, else sim-journal.txt

@@ -2,7 +2,7 @@
 // through the whole program, asserted on the sim's journal, on the window and
 // on "opt.dat".
 #include "tests/e2e/kestra_process.h"
-#include "tests/e2e/sim_journal.h"
+#include "tests/support/sim_journal.h"
 #include "tests/support/settings_bytes.h"
 
 #include <gmock/gmock.h>
@@ -99,7 +99,7 @@ protected:
     // than a tick would go unseen.
     bool press(const std::string& buttons, int x = 32767, int y = 32767, int pov = -1)
     {
-        if (!writeInput(folder, {{0, StickInput{x, y, pov, buttons}}}))
+        if (!writeInput(folder, {{0, InputLine{x, y, pov, buttons}}}))
             return false;
         std::string all = buttons;
         all.resize(32, '0');
@@ -281,7 +281,7 @@ TEST_F(SimJourney, FaultsAreRiddenOut)
     // Hold held from the start, while the first twenty reads lose the input:
     // the press is seen once the burst is over.
     folder.write(L"opt.dat", settingsFile({{holdAt, 1}}));
-    ASSERT_TRUE(writeInput(folder, {{0, StickInput{32767, 32767, -1, "01"}}}));
+    ASSERT_TRUE(writeInput(folder, {{0, InputLine{32767, 32767, -1, "01"}}}));
     ASSERT_NO_FATAL_FAILURE(start(std::string(oneStick) + "fail GetDeviceState DIERR_INPUTLOST call=1 count=20\n"));
     ASSERT_TRUE(waitForSet(2)) << journalText();
     int lost = 0;

@@ -1,189 +1,142 @@
-// The simulated controllers: what is attached, how they are acquired, and the
-// state they report from the input file.
+// The simulated controllers: what is attached, how they are acquired, what
+// they report, and the failures the configuration injects.
 #include "tests/sim/sim_harness.h"
+
+#include <cstdio>
 
 namespace {
 
-std::string narrow(const wchar_t* text)
-{
-    std::string result;
-    for (; *text; ++text)
-        result += static_cast<char>(*text);
-    return result;
-}
+using SimDevices = SimTest;
 
 BOOL CALLBACK countActuators(const DIDEVICEOBJECTINSTANCEW* object, void* count)
 {
-    if (object->dwFlags & DIDOI_FFACTUATOR)
-        ++*static_cast<int*>(count);
+    *static_cast<int*>(count) += (object->dwFlags & DIDOI_FFACTUATOR) ? 1 : 0;
     return DIENUM_CONTINUE;
 }
 
-int actuatorAxes(IDirectInputDevice8W* device)
+TEST_F(SimDevices, ConfigurationListsDevicesInOrderAndJournalsItsBadLines)
 {
-    int count = 0;
-    EXPECT_EQ(device->EnumObjects(countActuators, &count, DIDFT_AXIS), DI_OK);
-    return count;
-}
-
-using SimDevices = SimTest;
-
-TEST_F(SimDevices, WithoutConfigurationOneForceFeedbackStickIsAttached)
-{
-    IDirectInput8W* directInput = createDirectInput();
-    ASSERT_NE(directInput, nullptr);
-    const std::vector<DIDEVICEINSTANCEW> devices = enumerate(directInput);
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(narrow(devices[0].tszInstanceName), "Kestra Sim Stick");
-    EXPECT_NE(devices[0].guidFFDriver.Data1, 0u);
-    EXPECT_EQ(GET_DIDEVICE_TYPE(devices[0].dwDevType), DI8DEVTYPE_JOYSTICK);
-
-    IDirectInputDevice8W* device = openDevice(directInput);
-    ASSERT_NE(device, nullptr);
-    EXPECT_EQ(actuatorAxes(device), 2);
-    device->Release();
-    directInput->Release();
-}
-
-TEST_F(SimDevices, ConfigurationListsDevicesInOrderWithStableGuids)
-{
-    write(L"sim-config.txt", "# two sticks and a throttle\n\n"
-                             "device \"Throttle Quadrant\"\n"
-                             "device \"Big Stick\" ffb axes=1\n"
-                             "joystick \"Nonsense\"\n"
-                             "device \"Wheel\" ffb   # two actuators by default\n");
-    IDirectInput8W* directInput = createDirectInput();
-    ASSERT_NE(directInput, nullptr);
-    const std::vector<DIDEVICEINSTANCEW> devices = enumerate(directInput);
-    ASSERT_EQ(devices.size(), 3u);
-    const char* names[] = {"Throttle Quadrant", "Big Stick", "Wheel"};
-    const bool forceFeedback[] = {false, true, true};
-    const int actuators[] = {0, 1, 2};
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(narrow(devices[i].tszInstanceName), names[i]) << "device " << i;
-        EXPECT_EQ(devices[i].guidFFDriver.Data1 != 0, forceFeedback[i]) << names[i];
-        IDirectInputDevice8W* device = openDevice(directInput, i);
-        ASSERT_NE(device, nullptr) << names[i];
-        EXPECT_EQ(actuatorAxes(device), actuators[i]) << names[i];
-        device->Release();
+    const struct {
+        std::string config;
+        std::vector<std::string> devices;
+        std::size_t forceFeedback;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {simDefaultConfig, {"Kestra Sim Stick ffb=1 actuators=2"}, 1, {}},
+        {"", {}, 0, {}},
+        {"# two sticks and a throttle\n\ndevice \"Throttle Quadrant\"\ndevice \"Big Stick\" ffb axes=1\n"
+         "joystick \"Nonsense\"\ndevice \"Wheel\" ffb   # two actuators by default\nfail Frobnicate E_FAIL\n"
+         "fail Poll E_WHATEVER\nfail Poll E_FAIL count=some\nvanish 0\ndevice \"Unquoted\n",
+         {"Throttle Quadrant ffb=0 actuators=0", "Big Stick ffb=1 actuators=1", "Wheel ffb=1 actuators=2"}, 2,
+         {"dinput config-error line=5 reason=unknown-keyword", "dinput config-error line=7 reason=fail-method",
+          "dinput config-error line=8 reason=fail-hresult", "dinput config-error line=9 reason=fail-option",
+          "dinput config-error line=10 reason=vanish", "dinput config-error line=11 reason=quote"}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NO_FATAL_FAILURE(start(c.config));
+        std::vector<std::string> journal = c.errors;
+        journal.push_back("DirectInput8Create version=0x800 iid=IDirectInput8W -> 0x00000000");
+        EXPECT_EQ(simJournal(), journal);
+        std::vector<std::string> devices;
+        const std::vector<DIDEVICEINSTANCEW> found = enumerate();
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            int actuators = 0;
+            EXPECT_EQ(openDevice(i)->EnumObjects(countActuators, &actuators, DIDFT_AXIS), DI_OK);
+            char text[300];
+            std::snprintf(text, sizeof text, "%ls ffb=%d actuators=%d", found[i].tszInstanceName,
+                          found[i].guidFFDriver.Data1 != 0, actuators);
+            devices.push_back(text);
+        }
+        EXPECT_EQ(devices, c.devices);
+        EXPECT_EQ(enumerate(DIEDFL_FORCEFEEDBACK).size(), c.forceFeedback) << c.config;
     }
-    EXPECT_EQ(enumerate(directInput, DIEDFL_FORCEFEEDBACK).size(), 2u);
-    EXPECT_EQ(lastJournalOf("dinput config-error"), "dinput config-error line=5 reason=unknown-keyword");
-
-    // A second DirectInput, as after a restart, sees the same instances.
-    IDirectInput8W* again = createDirectInput();
-    ASSERT_NE(again, nullptr);
-    const std::vector<DIDEVICEINSTANCEW> second = enumerate(again);
-    ASSERT_EQ(second.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_TRUE(IsEqualGUID(second[i].guidInstance, devices[i].guidInstance)) << names[i];
-    again->Release();
-    directInput->Release();
 }
 
 TEST_F(SimDevices, ReadsNeedTheDeviceAcquiredAsDirectInputDoes)
 {
-    IDirectInput8W* directInput = createDirectInput();
-    IDirectInputDevice8W* device = openDevice(directInput);
-    ASSERT_NE(device, nullptr);
     DIJOYSTATE2 state;
     EXPECT_EQ(device->Poll(), DIERR_NOTACQUIRED);
     EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
     EXPECT_EQ(device->Acquire(), DIERR_INVALIDPARAM) << "acquired without a data format";
-
-    ASSERT_EQ(prepare(device), DI_OK);
-    EXPECT_EQ(device->Acquire(), DI_OK);
+    EXPECT_EQ(prepare(device), DI_OK);
     EXPECT_EQ(device->Acquire(), S_FALSE);
-    EXPECT_EQ(device->Poll(), DI_OK);
-    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
     EXPECT_EQ(device->GetDeviceState(sizeof(DIJOYSTATE), &state), DIERR_INVALIDPARAM) << "size of another format";
-
     // Exclusive access: a second object for the same stick is refused.
-    IDirectInputDevice8W* other = openDevice(directInput);
-    ASSERT_NE(other, nullptr);
-    ASSERT_EQ(prepare(other), DI_OK);
-    EXPECT_EQ(other->Acquire(), DIERR_OTHERAPPHASPRIO);
-
+    IDirectInputDevice8W* other = openDevice();
+    EXPECT_EQ(prepare(other), DIERR_OTHERAPPHASPRIO);
     EXPECT_EQ(device->Unacquire(), DI_OK);
     EXPECT_EQ(device->Unacquire(), DI_NOEFFECT);
-    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
+    EXPECT_EQ(device->Poll(), DIERR_NOTACQUIRED);
     EXPECT_EQ(other->Acquire(), DI_OK) << "the stick was let go";
-    other->Release();
-    device->Release();
-    directInput->Release();
 }
 
-TEST_F(SimDevices, StateFollowsTheInputFileAtEveryRead)
+TEST_F(SimDevices, AReadReturnsWhatThePollBeforeItFetchedOrFetchesItself)
 {
-    IDirectInput8W* directInput = createDirectInput();
-    IDirectInputDevice8W* device = openDevice(directInput);
-    ASSERT_NE(device, nullptr);
-    ASSERT_EQ(prepareAndAcquire(device), DI_OK);
-
-    DIJOYSTATE2 state = read(device);
-    EXPECT_EQ(state.lX, 32767);
-    EXPECT_EQ(state.lY, 32767);
-    EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu) << "hat centred";
-    EXPECT_EQ(state.rgbButtons[0], 0);
-
-    const std::string input = "0 x=50000 y=100 pov=9000 buttons=10000000000000000000000000000001\n";
-    write(L"sim-input.txt", input);
-    state = read(device);
-    EXPECT_EQ(state.lX, 50000) << input;
-    EXPECT_EQ(state.lY, 100) << input;
-    EXPECT_EQ(state.rgdwPOV[0], 9000u) << input;
-    EXPECT_EQ(state.rgdwPOV[1], 0xFFFFFFFFu) << input;
-    EXPECT_EQ(state.rgbButtons[0], 0x80) << input;
-    EXPECT_EQ(state.rgbButtons[1], 0) << input;
-    EXPECT_EQ(state.rgbButtons[31], 0x80) << input;
+    ASSERT_EQ(prepare(device), DI_OK);
+    StickInput input = {50000, 100, 9000};
+    input.buttons[0] = input.buttons[31] = true;
+    simSetInput(0, input);
+    DIJOYSTATE2 expected = {};
+    expected.lX = 50000;
+    expected.lY = 100;
+    expected.rgdwPOV[0] = 9000;
+    expected.rgdwPOV[1] = expected.rgdwPOV[2] = expected.rgdwPOV[3] = 0xFFFFFFFF;
+    expected.rgbButtons[0] = expected.rgbButtons[31] = 0x80;
+    const DIJOYSTATE2 state = read(device);
+    EXPECT_EQ(std::memcmp(&state, &expected, sizeof state), 0);
     EXPECT_EQ(lastJournalOf("dev0 GetDeviceState"),
               "dev0 GetDeviceState size=272 x=50000 y=100 pov=9000 buttons=10000000000000000000000000000001 -> "
               "0x00000000");
 
-    // A line that does not parse, or no file at all, keeps the last state.
-    for (const char* unreadable : {"0 x=70000\n", "0 x=1 y=\n", "0 buttons=2\n", ""}) {
-        if (*unreadable) {
-            write(L"sim-input.txt", unreadable);
-        } else {
-            DeleteFileW(folder.file(L"sim-input.txt").c_str());
-            Sleep(15);
-        }
-        EXPECT_EQ(read(device).lX, 50000) << "after input \"" << unreadable << "\"";
-    }
-    // Keys left out take their resting values.
-    write(L"sim-input.txt", "0 y=5\n");
-    state = read(device);
-    EXPECT_EQ(state.lX, 32767);
-    EXPECT_EQ(state.lY, 5);
-    EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu);
-    device->Release();
-    directInput->Release();
-}
-
-TEST_F(SimDevices, APollFixesWhatTheNextReadReturns)
-{
-    // A polled device: Poll fetches the stick, GetDeviceState hands out what
-    // the last Poll fetched. A read with no Poll before it fetches afresh.
-    IDirectInput8W* directInput = createDirectInput();
-    IDirectInputDevice8W* device = openDevice(directInput);
-    ASSERT_NE(device, nullptr);
-    ASSERT_EQ(prepareAndAcquire(device), DI_OK);
-    write(L"sim-input.txt", "0 x=100\n");
+    simSetInput(0, {100});
     ASSERT_EQ(device->Poll(), DI_OK);
-    write(L"sim-input.txt", "0 x=200 y=300\n");
+    simSetInput(0, {200});
     EXPECT_EQ(read(device).lX, 100) << "the read after a Poll returns what the Poll fetched";
     EXPECT_EQ(read(device).lX, 200) << "a second read fetches afresh";
-    EXPECT_EQ(device->Poll(), DI_OK);
-    EXPECT_EQ(read(device).lY, 300);
-
     // Losing the device forgets what was polled.
     ASSERT_EQ(device->Poll(), DI_OK);
-    write(L"sim-input.txt", "0 x=400\n");
+    simSetInput(0, {400});
     ASSERT_EQ(device->Unacquire(), DI_OK);
     ASSERT_EQ(device->Acquire(), DI_OK);
     EXPECT_EQ(read(device).lX, 400);
-    device->Release();
-    directInput->Release();
+}
+
+TEST_F(SimDevices, ChosenCallsFailWithTheChosenResultCountedFromEachCreation)
+{
+    ASSERT_NO_FATAL_FAILURE(start(std::string(simDefaultConfig) + "fail Poll DIERR_INPUTLOST call=2 count=2\n" +
+                                  "fail Acquire 0x80070005 call=2 count=all device=0\nfail CreateEffect E_FAIL\n"));
+    for (int creation = 1; creation <= 2; ++creation) {
+        ASSERT_EQ(prepare(device = openDevice()), DI_OK);
+        for (HRESULT poll : {DI_OK, DIERR_INPUTLOST, DIERR_INPUTLOST, DI_OK, DI_OK})
+            EXPECT_EQ(device->Poll(), poll) << "creation " << creation;
+        EXPECT_EQ(device->Unacquire(), DI_OK);
+        for (int i = 2; i <= 4; ++i)
+            EXPECT_EQ(device->Acquire(), E_ACCESSDENIED) << "acquire " << i;
+        EXPECT_EQ(lastJournalOf("dev0 Acquire"), "dev0 Acquire -> 0x80070005");
+        // A failed CreateEffect hands out nothing and uses no effect number.
+        IDirectInputEffect* effect = reinterpret_cast<IDirectInputEffect*>(1);
+        EXPECT_EQ(device->CreateEffect(GUID_Spring, nullptr, &effect, nullptr), E_FAIL);
+        EXPECT_EQ(effect, nullptr);
+        EXPECT_EQ(device->CreateEffect(GUID_Spring, nullptr, &effect, nullptr), DI_OK);
+        EXPECT_EQ(lastJournalOf("dev0 CreateEffect"), "dev0 CreateEffect eff=" + std::to_string(creation) +
+                                                          " type=spring -> 0x00000000");
+        ASSERT_NE(directInput = createDirectInput(), nullptr);
+    }
+}
+
+TEST_F(SimDevices, AVanishedDeviceIsMissingFromLaterDiscoveries)
+{
+    ASSERT_NO_FATAL_FAILURE(start(std::string(simDefaultConfig) + "device \"Pedals\"\nvanish 0 discovery=2\n"));
+    const std::vector<DIDEVICEINSTANCEW> first = enumerate();
+    ASSERT_EQ(first.size(), 2u);
+    const std::vector<DIDEVICEINSTANCEW> second = enumerate();
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_TRUE(IsEqualGUID(second[0].guidInstance, first[1].guidInstance)) << "the pedals remain";
+    EXPECT_EQ(lastJournalOf("dinput EnumDevices"), "dinput EnumDevices class=4 flags=0x1 devices=1 -> 0x00000000");
+    IDirectInputDevice8W* device = nullptr;
+    EXPECT_EQ(directInput->CreateDevice(first[0].guidInstance, &device, nullptr), DIERR_DEVICENOTREG);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(directInput->GetDeviceStatus(first[0].guidInstance), DI_NOTATTACHED);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// The simulated stick's files as a test sees them: the journal it writes
-// line by line, and the input it re-reads while Kestra runs.
+// The simulated stick's journal as a test sees it, from its file while
+// Kestra runs or in process; and the input file it re-reads.
 #pragma once
 
 #include "tests/support/test_folder.h"
@@ -25,6 +25,9 @@ struct SimCall {
     // "a,b" values such as offset=100,-200.
     std::pair<long long, long long> pair(const std::string& key) const;
 };
+
+// Lines as the in-process sim gives them, or as the file has them.
+std::vector<SimCall> parseSimCalls(const std::vector<std::string>& lines);
 
 class SimJournal {
 public:
@@ -53,7 +56,7 @@ std::function<bool(const SimCall&)> succeeded(const std::string& object, const s
 std::function<bool(const SimCall&)> called(const std::string& object, const std::string& method);
 
 // What the simulated stick reports for one device.
-struct StickInput {
+struct InputLine {
     int x = 32767;
     int y = 32767;
     int pov = -1;
@@ -62,4 +65,4 @@ struct StickInput {
 
 // Rewrites "sim-input.txt" in one step, so the sim never reads half a file;
 // false if it could not, the old input then still standing.
-bool writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices);
+bool writeInput(const TestFolder& folder, const std::map<int, InputLine>& devices);

@@ -1,4 +1,4 @@
-#include "tests/e2e/sim_journal.h"
+#include "tests/support/sim_journal.h"
 
 #include <windows.h>
 
@@ -56,7 +56,8 @@ SimCall parseSimCall(const std::string& line)
     call.line = line;
     const std::vector<std::string> parts = words(line);
     std::size_t i = 0;
-    if (i < parts.size())
+    // The file's lines lead with milliseconds; the in-process journal's do not.
+    if (i < parts.size() && parts[i].find_first_not_of("0123456789") == std::string::npos)
         call.ms = std::strtoll(parts[i++].c_str(), nullptr, 10);
     // DirectInput8Create has no object before its method.
     if (i < parts.size() && parts[i] == "DirectInput8Create") {
@@ -82,6 +83,14 @@ SimCall parseSimCall(const std::string& line)
 }
 
 } // namespace
+
+std::vector<SimCall> parseSimCalls(const std::vector<std::string>& lines)
+{
+    std::vector<SimCall> calls;
+    for (const std::string& line : lines)
+        calls.push_back(parseSimCall(line));
+    return calls;
+}
 
 std::vector<SimCall> SimJournal::calls() const
 {
@@ -149,7 +158,7 @@ std::function<bool(const SimCall&)> succeeded(const std::string& object, const s
     };
 }
 
-bool writeInput(const TestFolder& folder, const std::map<int, StickInput>& devices)
+bool writeInput(const TestFolder& folder, const std::map<int, InputLine>& devices)
 {
     std::ostringstream text;
     for (const auto& [index, input] : devices) {
