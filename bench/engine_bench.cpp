@@ -1,9 +1,10 @@
-// What one idle tick costs the engine, against in-process fakes that answer
-// at once: the program's own share of a tick, without any device latency.
+// What one idle tick costs the engine, against the simulated stick in
+// process: the program's own share of a tick, without any device latency,
+// the sim's own work (its journal in memory) included.
 #include "app/main_loop.h"
 #include "app/state.h"
 #include "bench/bench_clock.h"
-#include "tests/support/kestra_test.h"
+#include "tests/support/kestra_fixture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,27 +18,29 @@ double percentile(std::vector<double> values, double fraction)
     return values[static_cast<std::size_t>(fraction * (values.size() - 1))];
 }
 
-struct Bench : KestraTest {
+struct Bench : KestraFixture {
     void TestBody() override {}
-
-    FakeDevice* stick = nullptr;
 
     // Kestra as after its first tick: both trimmers on, the first set playing.
     void start()
     {
         SetUp();
-        FakeDirectInput* dinput = installFakeDirectInput();
-        stick = dinput->attach("Stick", true);
-        stick->axisFlags = {DIDOI_FFACTUATOR, DIDOI_FFACTUATOR};
         Settings.trimmerMode = TrimmerBoth;
         Settings.holdButton = 1;
         Settings.toggleButton = 2;
         Settings.centerButton = 3;
         runIdleTick();
-        journal.clear();
+        simClearJournal();
     }
-
     void stop() { TearDown(); }
+
+    static void input(const char* buttons, LONG x, LONG y, DWORD pov) { setInput(0, buttons, x, y, pov); }
+    static double journalLines()
+    {
+        const double lines = static_cast<double>(simJournal().size());
+        simClearJournal();
+        return lines;
+    }
 };
 
 const DWORD hatAngles[] = {0, 9000, 0xFFFFFFFF, 18000, 27000, 0xFFFFFFFF};
@@ -55,14 +58,11 @@ int main()
     std::vector<double> calls;
     micros.reserve(ticks);
     for (int i = 0; i < ticks; ++i) {
-        bench.stick->state.lX = (i * 37) % 65536;
-        bench.stick->state.lY = 65535 - (i * 53) % 65536;
-        bench.stick->state.rgdwPOV[0] = hatAngles[(i / 50) % 6];
-        journal.clear();
+        Bench::input("", (i * 37) % 65536, 65535 - (i * 53) % 65536, hatAngles[(i / 50) % 6]);
         const double begin = nowMs();
         runIdleTick();
         micros.push_back((nowMs() - begin) * 1000.0);
-        calls.push_back(static_cast<double>(journal.size()));
+        calls.push_back(Bench::journalLines());
     }
     std::printf("idle tick, both trimmers, forces playing | median %.1f us | p99 %.1f us | max %.1f us | %d ticks\n",
                 percentile(micros, 0.5), percentile(micros, 0.99), percentile(micros, 1.0), ticks);
@@ -76,14 +76,13 @@ int main()
         trimX = 10000;
         trimY = -10000;
         buttonState[Settings.centerButton] = 0;
-        bench.stick->state.rgdwPOV[0] = 0xFFFFFFFF;
-        bench.stick->state.rgbButtons[Settings.centerButton] = 0x80;
-        journal.clear();
+        Bench::input("0001", 32767, 32767, 0xFFFFFFFF);
+        Bench::journalLines();
         const double begin = nowMs();
         runIdleTick();
         centreMicros.push_back((nowMs() - begin) * 1000.0);
-        centreCalls = journal.size();
-        bench.stick->state.rgbButtons[Settings.centerButton] = 0;
+        centreCalls = static_cast<std::size_t>(Bench::journalLines());
+        Bench::input("", 32767, 32767, 0xFFFFFFFF);
         runIdleTick();
     }
     std::printf("centre button from a corner, one tick | median %.1f us | p99 %.1f us | %zu DirectInput calls | "

@@ -2,7 +2,7 @@
 // cost, memory, restarts, and an endurance run. Figures the process itself
 // reports where Wine implements them, the Linux process's /proc otherwise.
 #include "bench/bench_clock.h"
-#include "tests/e2e/kestra_process.h"
+#include "tests/support/kestra_process.h"
 #include "tests/support/sim_journal.h"
 #include "tests/support/settings_bytes.h"
 

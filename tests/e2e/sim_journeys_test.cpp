@@ -1,7 +1,7 @@
 // The real kestra.exe with the simulated stick beside it: a few journeys
 // through the whole program, asserted on the sim's journal, on the window and
 // on "opt.dat".
-#include "tests/e2e/kestra_process.h"
+#include "tests/support/kestra_process.h"
 #include "tests/support/sim_journal.h"
 #include "tests/support/settings_bytes.h"
 

@@ -2,7 +2,7 @@
 // against the virtual stick: the PID reports its actions turn into.
 #include "pid_reports.h"
 #include "vhid_client.h"
-#include "tests/e2e/kestra_process.h"
+#include "tests/support/kestra_process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,320 +1,183 @@
-// The six condition effects: creation, the spring centre and the set switch.
+// The six condition effects on the simulated stick: creation, the spring
+// centre, the set switch and the strengths.
+#include "ffb/discovery.h"
 #include "ffb/effects.h"
-#include "tests/support/kestra_test.h"
+#include "tests/support/kestra_fixture.h"
 
 #include <gmock/gmock.h>
-
-#include <algorithm>
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
 
-class EffectsTest : public KestraTest {
+class EffectsTest : public KestraFixture {
 protected:
     void SetUp() override
     {
-        KestraTest::SetUp();
-        stick = installStick();
-        // Distinct strengths, so a handle holding the wrong effect shows.
-        Settings.damperGain = 1100;
-        Settings.damperGain2 = 1200;
+        KestraFixture::SetUp();
+        // Distinct strengths, so an effect holding another's shows.
+        Settings.springGain = 1100;
+        Settings.damperGain = 1200;
         Settings.frictionGain = 1300;
-        Settings.frictionGain2 = 1400;
-        Settings.springGain = 1500;
-        Settings.springGain2 = 1600;
+        Settings.springGain2 = 1400;
+        Settings.damperGain2 = 1500;
+        Settings.frictionGain2 = 1600;
+        Settings.swapAxes = 0;
     }
 
-    FakeDevice* stick = nullptr;
+    // Which handle holds the effect a journal line names.
+    static std::string nameOf(const std::string& label)
+    {
+        const std::pair<IDirectInputEffect*, const char*> handles[] = {
+            {springEffect, "spring"},   {damperEffect, "damper"},   {frictionEffect, "friction"},
+            {springEffect2, "spring2"}, {damperEffect2, "damper2"}, {frictionEffect2, "friction2"}};
+        for (const auto& [handle, name] : handles) {
+            if (handle && labelOf(handle) == label)
+                return name;
+        }
+        return label;
+    }
+
+    // "spring2 Stop", "damper SetParameters 1200 0,0": the effects' calls since the last clear.
+    static std::vector<std::string> effectCalls()
+    {
+        std::vector<std::string> found;
+        for (const SimCall& c : calls()) {
+            if (c.method == "CreateEffect")
+                found.push_back(nameOf("eff" + c["eff"]) + " created " + c["type"] + " " + c["pos"]);
+            else if (c.method == "SetParameters")
+                found.push_back(nameOf(c.object) + " SetParameters " + c["pos"] + " " + c["offset"]);
+            else if (c.method == "Start" || c.method == "Stop")
+                found.push_back(nameOf(c.object) + " " + c.method);
+        }
+        return found;
+    }
 };
 
-// The X and Y offsets of an effect's latest SetParameters.
-std::pair<LONG, LONG> lastOffsets(IDirectInputEffect* effect)
+TEST_F(EffectsTest, CreatedInOrderWithTheirStrengthsTheFirstSetStarted)
 {
-    const RecordedEffect& last = fakeOf(effect)->parameters.back();
-    return {last.conditions.at(0).lOffset, last.conditions.at(1).lOffset};
-}
-
-void expectConditions(const RecordedEffect& r, LONG gain, LONG offsetX, LONG offsetY, const std::string& what)
-{
-    ASSERT_EQ(r.conditions.size(), 2u) << what;
-    const LONG offsets[2] = {offsetX, offsetY};
-    for (int axis = 0; axis < 2; ++axis) {
-        const DICONDITION& c = r.conditions[axis];
-        SCOPED_TRACE(what + (axis == 0 ? " X record" : " Y record"));
-        EXPECT_EQ(c.lOffset, offsets[axis]);
-        EXPECT_EQ(c.lPositiveCoefficient, gain);
-        EXPECT_EQ(c.lNegativeCoefficient, gain);
-        EXPECT_EQ(c.dwPositiveSaturation, static_cast<DWORD>(gain));
-        EXPECT_EQ(c.dwNegativeSaturation, static_cast<DWORD>(gain));
-        EXPECT_EQ(c.lDeadBand, 0);
+    ASSERT_EQ(initDirectInput(), S_OK);
+    EXPECT_THAT(effectCalls(),
+                ElementsAre("damper created damper 1200,1200", "damper Start", "damper2 created damper 1500,1500",
+                            "friction created friction 1300,1300", "friction Start",
+                            "friction2 created friction 1600,1600", "spring created spring 1100,1100",
+                            "spring2 created spring 1400,1400", "spring Start"));
+    for (const SimCall& c : calls("CreateEffect")) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(c.result, "0x00000000");
+        // Infinite, full gain, no trigger; X and Y, one record each, centred;
+        // the strength is the coefficient and the saturation both ways.
+        EXPECT_EQ(c["axes"] + " " + c["axis"] + " " + c["dir"] + " " + c["duration"] + " " + c["gain"] + " " +
+                      c["trigger"] + " " + c["records"] + " " + c["offset"] + " " + c["deadband"],
+                  "2 0,4 0,0 4294967295 10000 4294967295 2 0,0 0,0");
+        EXPECT_EQ(c["neg"], c["pos"]);
+        EXPECT_EQ(c["possat"], c["pos"]);
+        EXPECT_EQ(c["negsat"], c["pos"]);
     }
 }
 
-TEST_F(EffectsTest, CreatesInOrderStartingFirstSetDamperFrictionThenSpring)
-{
-    EXPECT_EQ(createEffects(), S_OK);
-    EXPECT_THAT(journal, ElementsAre("stick.CreateEffect(damper)", "damper.Start(1,0)",
-                                     "stick.CreateEffect(damper)",
-                                     "stick.CreateEffect(friction)", "friction.Start(1,0)",
-                                     "stick.CreateEffect(friction)",
-                                     "stick.CreateEffect(spring)", "stick.CreateEffect(spring)",
-                                     "spring.Start(1,0)"));
-}
-
-TEST_F(EffectsTest, WithoutAForceFeedbackDeviceNothingIsCreated)
-{
-    ffbDevice = nullptr;
-    EXPECT_TRUE(FAILED(createEffects()));
-    EXPECT_THAT(journal, IsEmpty());
-    EXPECT_EQ(springEffect, nullptr);
-}
-
-TEST_F(EffectsTest, EachHandleHoldsItsTypeAndStrength)
-{
-    ASSERT_EQ(createEffects(), S_OK);
-    const struct {
-        IDirectInputEffect* handle;
-        const char* label;
-        LONG gain;
-    } expected[] = {
-        {damperEffect, "damper", 1100},     {damperEffect2, "damper2", 1200},
-        {frictionEffect, "friction", 1300}, {frictionEffect2, "friction2", 1400},
-        {springEffect, "spring", 1500},     {springEffect2, "spring2", 1600},
-    };
-    for (const auto& e : expected) {
-        ASSERT_NE(e.handle, nullptr) << e.label;
-        EXPECT_EQ(fakeOf(e.handle)->label, e.label);
-        expectConditions(fakeOf(e.handle)->created, e.gain, 0, 0, e.label);
-    }
-}
-
-TEST_F(EffectsTest, DescriptionHeaderIsTheDocumentedOne)
-{
-    ASSERT_EQ(createEffects(), S_OK);
-    for (const FakeEffect* effect : stick->effects) {
-        SCOPED_TRACE(effect->label);
-        const DIEFFECT& h = effect->created.header;
-        EXPECT_EQ(h.dwSize, sizeof(DIEFFECT));
-        EXPECT_EQ(h.dwFlags, 0x12u);
-        EXPECT_EQ(h.dwDuration, INFINITE);
-        EXPECT_EQ(h.dwSamplePeriod, 0u);
-        EXPECT_EQ(h.dwGain, 10000u);
-        EXPECT_EQ(h.dwTriggerButton, DIEB_NOTRIGGER);
-        EXPECT_EQ(h.dwTriggerRepeatInterval, 0u);
-        EXPECT_EQ(h.cAxes, 2u);
-        EXPECT_EQ(h.lpEnvelope, nullptr);
-        EXPECT_EQ(h.cbTypeSpecificParams, 48u);
-        EXPECT_EQ(h.dwStartDelay, 0u);
-        EXPECT_THAT(effect->created.axes, ElementsAre(DIJOFS_X, DIJOFS_Y));
-        EXPECT_THAT(effect->created.directions, ElementsAre(0, 0));
-    }
-}
-
-// DirectInput refuses records that match neither one nor every axis, so a
-// one-axis device gets one record, for X, which follows the stick's X even
-// with "Swap Axis" on; a device with no actuator axis gets no request at all.
+// DirectInput takes one condition record for every axis or one per axis: a
+// one-axis device gets one, for X, which follows the stick's X even with
+// "Swap Axis" on; a device with no actuator axis gets no request at all.
 TEST_F(EffectsTest, RecordsMatchTheActuatorAxes)
 {
-    ffAxisCount = 1;
-    ASSERT_EQ(createEffects(), S_OK);
-    ASSERT_EQ(stick->effects.size(), 6u);
-    for (const FakeEffect* effect : stick->effects) {
-        SCOPED_TRACE(effect->label);
-        EXPECT_EQ(effect->created.header.cAxes, 1u);
-        EXPECT_THAT(effect->created.axes, ElementsAre(DIJOFS_X));
-        EXPECT_EQ(effect->created.conditions.size(), 1u);
-    }
+    open("device \"Wheel\" ffb axes=1\n");
+    ASSERT_NE(springEffect2, nullptr);
     trimX = 2000;
     trimY = -500;
     Settings.swapAxes = 1;
     updateSprings();
-    for (IDirectInputEffect* spring : {springEffect, springEffect2}) {
-        const RecordedEffect& update = fakeOf(spring)->parameters.back();
-        ASSERT_EQ(update.conditions.size(), 1u) << fakeOf(spring)->label;
-        EXPECT_EQ(update.conditions[0].lOffset, 2000) << fakeOf(spring)->label;
-    }
+    EXPECT_THAT(effectCalls(), ::testing::Contains("spring SetParameters 1100 2000"));
+    EXPECT_THAT(effectCalls(), ::testing::Contains("spring2 SetParameters 1400 2000"));
+    releaseDirectInput();
 
-    restoreDefaultState();
-    destroyFakes();
-    journal.clear();
-    stick = installStick();
-    ffAxisCount = 0;
-    EXPECT_TRUE(FAILED(createEffects()));
-    EXPECT_THAT(journal, IsEmpty());
-    updateEffects();
-    EXPECT_THAT(journal, IsEmpty());
+    simReset("device \"Odd\" ffb axes=0\n");
+    EXPECT_TRUE(FAILED(initDirectInput()));
+    EXPECT_THAT(calls("CreateEffect"), IsEmpty());
 }
 
-// A gain from a hand-edited file reaches DirectInput within 0..10000.
-TEST_F(EffectsTest, StrengthsOutsideDirectInputsRangeAreHeldAtItsEnds)
+// A strength from a hand-edited file reaches DirectInput within 0..10000.
+TEST_F(EffectsTest, StrengthsAreHeldToDirectInputsRange)
 {
     Settings.springGain = -5000;
     Settings.damperGain = 15000;
-    ASSERT_EQ(createEffects(), S_OK);
-    expectConditions(fakeOf(springEffect)->created, 0, 0, 0, "spring");
-    expectConditions(fakeOf(damperEffect)->created, 10000, 0, 0, "damper");
+    open();
     updateEffects();
-    expectConditions(fakeOf(springEffect)->parameters.back(), 0, 0, 0, "spring");
-    expectConditions(fakeOf(damperEffect)->parameters.back(), 10000, 0, 0, "damper");
+    EXPECT_THAT(effectCalls(), ::testing::IsSupersetOf({"spring SetParameters 0,0 0,0", "damper SetParameters 10000,10000 0,0"}));
+    for (const SimCall& c : calls("SetParameters")) {
+        EXPECT_EQ(c["possat"], c["pos"]) << c.line;
+        EXPECT_EQ(c["negsat"], c["pos"]) << c.line;
+    }
 }
 
-TEST_F(EffectsTest, ZeroStrengthEffectIsStillCreatedAndStarted)
+// A failed creation ends the sequence with its result; the effects made
+// before it stay, the later handles stay null and no spring is started.
+TEST_F(EffectsTest, FailedCreationKeepsTheEffectsBeforeIt)
 {
-    Settings.damperGain = 0;
-    ASSERT_EQ(createEffects(), S_OK);
-    expectConditions(fakeOf(damperEffect)->created, 0, 0, 0, "damper");
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "damper.Start(1,0)"), 1);
-}
-
-TEST_F(EffectsTest, FailedCreationStopsWithItsResultAndKeepsEarlierEffects)
-{
-    const char* const creationOrder[] = {"damper", "damper2", "friction", "friction2", "spring", "spring2"};
-    for (int failing = 0; failing < 6; ++failing) {
-        SCOPED_TRACE(std::string("creation failing: ") + creationOrder[failing]);
-        restoreDefaultState();
-        destroyFakes();
-        journal.clear();
-        stick = installStick();
-        for (int i = 0; i < failing; ++i)
-            stick->createEffectResult.next.push_back(DI_OK);
-        stick->createEffectResult.next.push_back(DIERR_DEVICEFULL);
-
-        EXPECT_EQ(createEffects(), DIERR_DEVICEFULL);
-        EXPECT_EQ(static_cast<int>(stick->effects.size()), failing);
-        EXPECT_EQ(journal.back(), "stick.CreateEffect(" + effectTypeName(
-                                      failing < 2 ? GUID_Damper : failing < 4 ? GUID_Friction : GUID_Spring) + ")");
-        IDirectInputEffect* const handles[] = {damperEffect, damperEffect2, frictionEffect,
-                                               frictionEffect2, springEffect, springEffect2};
+    IDirectInputEffect** const creationOrder[] = {&damperEffect,   &damperEffect2, &frictionEffect,
+                                                  &frictionEffect2, &springEffect,  &springEffect2};
+    for (int failing = 1; failing <= 6; ++failing) {
+        SCOPED_TRACE("creation " + std::to_string(failing) + " fails");
+        releaseDirectInput();
+        simReset(oneStick + "fail CreateEffect DIERR_DEVICEFULL call=" + std::to_string(failing) + "\n");
+        EXPECT_EQ(initDirectInput(), DIERR_DEVICEFULL);
         for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(handles[i] != nullptr, i < failing) << creationOrder[i];
-        EXPECT_EQ(std::count(journal.begin(), journal.end(), "spring.Start(1,0)"), 0);
+            EXPECT_EQ(*creationOrder[i] != nullptr, i < failing - 1) << "creation " << i + 1;
+        EXPECT_THAT(effectCalls(), ::testing::Not(::testing::Contains("spring Start")));
     }
 }
 
-TEST_F(EffectsTest, SpringLeftNullByASucceedingCreationFailsWithoutStartingSpring)
+// Both springs take the trim as their centre; with the axes swapped the
+// centre turns a quarter: X takes trimY and Y takes -trimX.
+TEST_F(EffectsTest, SpringCentreTurnsAQuarterWithSwapAxis)
 {
-    for (int nullSpring : {4, 5}) {
-        SCOPED_TRACE(nullSpring == 4 ? "first spring null" : "second spring null");
-        restoreDefaultState();
-        destroyFakes();
-        journal.clear();
-        stick = installStick();
-        for (int i = 0; i < 6; ++i)
-            stick->createEffectLeavesNull.push_back(i == nullSpring);
-
-        EXPECT_EQ(createEffects(), E_FAIL);
-        EXPECT_NE(journal.back(), "spring.Start(1,0)");
-        EXPECT_EQ(std::count(journal.begin(), journal.end(), "spring.Start(1,0)"), 0);
-    }
-}
-
-class SpringUpdateTest : public KestraTest {
-protected:
-    void SetUp() override
-    {
-        KestraTest::SetUp();
-        installEffects();
-        Settings.springGain = 3000;
-        Settings.springGain2 = 700;
-    }
-};
-
-TEST_F(SpringUpdateTest, SwappedAxesTurnTheCentreAQuarter)
-{
+    open();
     trimX = 2000;
     trimY = -500;
-    Settings.swapAxes = 1;
-    updateSprings();
-    EXPECT_EQ(lastOffsets(springEffect), std::make_pair(-500L, -2000L));
-    EXPECT_EQ(lastOffsets(springEffect2), std::make_pair(-500L, -2000L));
-
-    Settings.swapAxes = 0;
-    updateSprings();
-    EXPECT_EQ(lastOffsets(springEffect), std::make_pair(2000L, -500L));
-    EXPECT_EQ(lastOffsets(springEffect2), std::make_pair(2000L, -500L));
-}
-
-TEST_F(SpringUpdateTest, EachSpringGetsItsOwnStrengthAsConditionsOnly)
-{
-    trimX = 100;
-    trimY = 200;
-    Settings.swapAxes = 0;
-    updateSprings();
-    const RecordedEffect& first = fakeOf(springEffect)->parameters.back();
-    const RecordedEffect& second = fakeOf(springEffect2)->parameters.back();
-    EXPECT_EQ(first.flags, static_cast<DWORD>(DIEP_TYPESPECIFICPARAMS));
-    EXPECT_EQ(second.flags, static_cast<DWORD>(DIEP_TYPESPECIFICPARAMS));
-    expectConditions(first, 3000, 100, 200, "spring");
-    expectConditions(second, 700, 100, 200, "spring2");
-}
-
-TEST_F(SpringUpdateTest, FirstSetSelectedStopsSecondAndStartsFirst)
-{
-    forcesOn = 1;
-    updateSprings();
-    EXPECT_THAT(journal, ElementsAre("spring.SetParameters(0x100)", "spring2.SetParameters(0x100)",
-                                     "spring2.Stop", "spring.Start(1,0)", "damper2.Stop", "damper.Start(1,0)",
-                                     "friction2.Stop", "friction.Start(1,0)"));
-}
-
-TEST_F(SpringUpdateTest, AnyOtherSelectorValuePlaysTheSecondSet)
-{
-    for (std::uint8_t selector : {0, 2, 255}) {
-        SCOPED_TRACE(static_cast<int>(selector));
-        journal.clear();
-        forcesOn = selector;
+    for (auto [swap, centre] : {std::pair{1, "-500,-2000"}, std::pair{0, "2000,-500"}}) {
+        Settings.swapAxes = static_cast<std::uint8_t>(swap);
+        simClearJournal();
         updateSprings();
-        EXPECT_THAT(journal, ElementsAre("spring.SetParameters(0x100)", "spring2.SetParameters(0x100)",
-                                         "spring.Stop", "spring2.Start(1,0)", "damper.Stop", "damper2.Start(1,0)",
-                                         "friction.Stop", "friction2.Start(1,0)"));
+        const std::vector<std::string> seen = effectCalls();
+        ASSERT_GE(seen.size(), 2u);
+        EXPECT_EQ(seen[0], std::string("spring SetParameters 1100,1100 ") + centre);
+        EXPECT_EQ(seen[1], std::string("spring2 SetParameters 1400,1400 ") + centre);
     }
 }
 
-TEST_F(SpringUpdateTest, SwitchRunsAgainWhenTheSetDidNotChange)
+// Every update switches to the set forcesOn names, the set that plays being
+// started again even when it did not change; only 1 names the first set.
+TEST_F(EffectsTest, UpdateSwitchesToTheSetForcesOnNames)
 {
-    updateSprings();
-    journal.clear();
-    updateSprings();
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "spring.Start(1,0)"), 1);
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "damper.Start(1,0)"), 1);
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "friction.Start(1,0)"), 1);
+    open();
+    for (std::uint8_t selector : {1, 0, 2, 255, 1}) {
+        SCOPED_TRACE(static_cast<int>(selector));
+        forcesOn = selector;
+        simClearJournal();
+        updateSprings();
+        const std::vector<std::string> seen = effectCalls();
+        ASSERT_EQ(seen.size(), 8u);
+        const std::vector<std::string> switched(seen.begin() + 2, seen.end());
+        if (selector == 1)
+            EXPECT_THAT(switched, ElementsAre("spring2 Stop", "spring Start", "damper2 Stop", "damper Start",
+                                              "friction2 Stop", "friction Start"));
+        else
+            EXPECT_THAT(switched, ElementsAre("spring Stop", "spring2 Start", "damper Stop", "damper2 Start",
+                                              "friction Stop", "friction2 Start"));
+    }
 }
 
-TEST_F(SpringUpdateTest, NullHandlesAreSkipped)
+TEST_F(EffectsTest, UpdateEffectsGivesTheOthersTheirStrengthsCentred)
 {
-    springEffect2 = nullptr;
-    updateSprings();
-    EXPECT_THAT(journal, ElementsAre("spring.SetParameters(0x100)", "spring.Start(1,0)", "damper2.Stop",
-                                     "damper.Start(1,0)", "friction2.Stop", "friction.Start(1,0)"));
-
-    springEffect = damperEffect = frictionEffect = nullptr;
-    damperEffect2 = frictionEffect2 = nullptr;
-    journal.clear();
-    updateSprings();
-    updateEffects();
-    EXPECT_THAT(journal, IsEmpty());
-}
-
-TEST_F(SpringUpdateTest, UpdateEffectsRefreshesSpringsThenFrictionAndDamperCentred)
-{
-    Settings.frictionGain = 100;
-    Settings.frictionGain2 = 200;
-    Settings.damperGain = 300;
-    Settings.damperGain2 = 400;
+    open();
     trimX = 1234;
-    trimY = -4321;
     updateEffects();
-    EXPECT_THAT(journal, ElementsAre("spring.SetParameters(0x100)", "spring2.SetParameters(0x100)",
-                                     "spring2.Stop", "spring.Start(1,0)", "damper2.Stop", "damper.Start(1,0)",
-                                     "friction2.Stop", "friction.Start(1,0)",
-                                     "friction.SetParameters(0x100)", "friction2.SetParameters(0x100)",
-                                     "damper.SetParameters(0x100)", "damper2.SetParameters(0x100)"));
-    expectConditions(fakeOf(frictionEffect)->parameters.back(), 100, 0, 0, "friction");
-    expectConditions(fakeOf(frictionEffect2)->parameters.back(), 200, 0, 0, "friction2");
-    expectConditions(fakeOf(damperEffect)->parameters.back(), 300, 0, 0, "damper");
-    expectConditions(fakeOf(damperEffect2)->parameters.back(), 400, 0, 0, "damper2");
+    const std::vector<std::string> seen = effectCalls();
+    ASSERT_EQ(seen.size(), 12u);
+    EXPECT_THAT(std::vector<std::string>(seen.begin() + 8, seen.end()),
+                ElementsAre("friction SetParameters 1300,1300 0,0", "friction2 SetParameters 1600,1600 0,0",
+                            "damper SetParameters 1200,1200 0,0", "damper2 SetParameters 1500,1500 0,0"));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "tests/e2e/kestra_process.h"
+#include "tests/support/kestra_process.h"
 
 #include <commctrl.h>
 

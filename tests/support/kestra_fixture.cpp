@@ -1,0 +1,120 @@
+#include "tests/support/kestra_fixture.h"
+
+#include "ffb/clock.h"
+#include "ffb/discovery.h"
+#include "ffb/effects.h"
+#include "settings/settings_file.h"
+
+#include <cstring>
+#include <functional>
+#include <type_traits>
+
+std::int64_t KestraFixture::nowMs = 0;
+std::vector<MessageBoxCall> KestraFixture::messageBoxes;
+
+namespace {
+
+std::vector<std::function<void()>> restorers;
+
+template <class T>
+void remember(T& variable)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    std::vector<unsigned char> saved(sizeof(T));
+    std::memcpy(saved.data(), &variable, sizeof(T));
+    restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(T)); });
+}
+
+// Taken at the first test, before any test has touched the program, and put
+// back before each: every test starts from the program's own start-up state.
+void rememberStartUpState()
+{
+    remember(Settings), remember(uiSettings), remember(instantTrimOn), remember(progressiveTrimOn);
+    remember(initPending), remember(forcesOn), remember(trimLatched), remember(trimX), remember(trimY);
+    remember(lastTogglePressMs), remember(prevToggleRaw), remember(joyState), remember(buttonState);
+    remember(ffAxisCount), remember(springEffect), remember(damperEffect), remember(frictionEffect);
+    remember(springEffect2), remember(damperEffect2), remember(frictionEffect2), remember(ffbDevice);
+    remember(directInput), remember(deviceCount), remember(DeviceList), remember(storedSettingsKnown);
+    for (HWND* control : {&deviceCombo, &povDeviceCombo, &holdCombo, &toggleCombo, &centerCombo, &springEdit,
+                          &springSlider, &damperEdit, &damperSlider, &frictionEdit, &frictionSlider, &springEdit2,
+                          &springSlider2, &damperEdit2, &damperSlider2, &frictionEdit2, &frictionSlider2,
+                          &swapAxesCheck, &reinitKeyCombo, &mainWindow})
+        remember(*control);
+    remember(mainMenu), remember(instance), remember(windowClassName), remember(windowTitle);
+    restorers.push_back([] { keyCodeList.clear(); });
+}
+
+std::int64_t readFakeClock()
+{
+    return KestraFixture::nowMs;
+}
+
+int WINAPI recordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
+{
+    KestraFixture::messageBoxes.push_back({owner, text, caption, style});
+    return IDOK;
+}
+
+} // namespace
+
+void KestraFixture::SetUp()
+{
+    static const bool remembered = (rememberStartUpState(), true);
+    (void)remembered;
+    for (const auto& restore : restorers)
+        restore();
+    simReset(oneStick);
+    createDirectInput = simDirectInput8Create;
+    showMessageBox = recordMessageBox;
+    messageBoxes.clear();
+    nowMs = 1'800'000'000'000LL;  // 2027, as a real clock reads
+    wallClockMs = readFakeClock;
+}
+
+void KestraFixture::TearDown()
+{
+    releaseDirectInput();
+    EXPECT_EQ(simCallsOnReleased(), 0) << "a call reached an object already released";
+    wallClockMs = systemWallClockMs;
+    createDirectInput = DirectInput8Create;
+    showMessageBox = MessageBoxW;
+}
+
+void KestraFixture::open(const std::string& config)
+{
+    releaseDirectInput();
+    simReset(config);
+    initDirectInput();
+    for (int i = 0; i < deviceCount; ++i)
+        DeviceList[i].device->Acquire();
+    startFirstSet();
+    simClearJournal();
+}
+
+std::vector<SimCall> KestraFixture::calls(const std::string& method, const std::string& object)
+{
+    std::vector<SimCall> found;
+    for (const SimCall& call : parseSimCalls(simJournal())) {
+        if ((method.empty() || call.method == method) && (object.empty() || call.object == object))
+            found.push_back(call);
+    }
+    return found;
+}
+
+void KestraFixture::setInput(int device, const std::string& buttons, LONG x, LONG y, DWORD pov)
+{
+    StickInput input;
+    input.x = x;
+    input.y = y;
+    input.pov = pov;
+    for (std::size_t i = 0; i < buttons.size() && i < simButtonCount; ++i)
+        input.buttons[i] = buttons[i] == '1';
+    simSetInput(device, input);
+}
+
+std::vector<std::uint8_t> settingsFileOf(const SettingsRecord& record)
+{
+    std::uint8_t bytes[settingsFileSize];
+    encodeSettingsFile(record, bytes);
+    return std::vector<std::uint8_t>(bytes, bytes + settingsFileSize);
+}

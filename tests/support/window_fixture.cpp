@@ -1,0 +1,75 @@
+#include "tests/support/window_fixture.h"
+
+#include "ui/main_window.h"
+#include "ui/resource.h"
+
+#include <commctrl.h>
+
+void WindowFixture::SetUp()
+{
+    KestraFixture::SetUp();
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    LoadStringW(module, IDS_APP_TITLE, windowTitle, 100);
+    LoadStringW(module, IDC_KESTRA, windowClassName, 100);
+    registerWindowClasses(module);
+    ASSERT_EQ(createMainWindow(module), 1) << "no main window; is there a display?";
+    mainMenu = GetMenu(mainWindow);
+}
+
+void WindowFixture::TearDown()
+{
+    if (mainWindow)
+        DestroyWindow(mainWindow);
+    // Drop the quit message WM_DESTROY posted, so the next test starts clean.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassW(windowClassName, GetModuleHandleW(nullptr));
+    KestraFixture::TearDown();
+}
+
+std::wstring WindowFixture::textOf(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+int WindowFixture::selectionOf(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
+}
+
+int WindowFixture::entryCount(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+}
+
+bool WindowFixture::isChecked(HWND checkBox)
+{
+    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool WindowFixture::menuChecked(UINT command)
+{
+    return GetMenuState(mainMenu, command, MF_BYCOMMAND) & MF_CHECKED;
+}
+
+void WindowFixture::chooseRow(HWND list, int row)
+{
+    SendMessageW(list, CB_SETCURSEL, row, 0);
+    sendCommand(0, CBN_SELCHANGE, list);
+}
+
+// The trackbar does not report TBM_SETPOS to its parent, so the move is
+// announced the way the trackbar announces a drag.
+void WindowFixture::moveSlider(HWND slider, int position)
+{
+    SendMessageW(slider, TBM_SETPOS, TRUE, position);
+    SendMessageW(mainWindow, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
+}
+
+void WindowFixture::sendCommand(WORD id, WORD code, HWND source)
+{
+    SendMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(source));
+}

@@ -1,0 +1,213 @@
+// "opt.dat", the conversions between percent and the live settings, and the
+// key names offered for the restart hotkey.
+#include "settings/key_names.h"
+#include "settings/settings_file.h"
+#include "tests/support/kestra_fixture.h"
+#include "tests/support/settings_bytes.h"
+
+#include <gmock/gmock.h>
+
+#include <climits>
+#include <thread>
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class SettingsFileTest : public KestraFixture {
+protected:
+    Bytes stored() const { return folder.read(L"opt.dat"); }
+    void store(const Bytes& bytes) const { ASSERT_TRUE(folder.write(L"opt.dat", bytes)); }
+
+    // The defaults as the file stores them, with one change.
+    static Bytes fileWith(std::int32_t SettingsFields::*field, std::int32_t value)
+    {
+        SettingsRecord record;
+        captureSettingsRecord(record);
+        record.*field = value;
+        return settingsFileOf(record);
+    }
+};
+
+TEST_F(SettingsFileTest, EachFieldHasItsPlace)
+{
+    loadSettings();  // no file: nothing to lose
+    saveSettings();
+    EXPECT_THAT(stored(), ElementsAreArray(defaultSettingsFile));
+
+    const SettingsRecord record = {{0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10, 0x11121314, 0x15161718,
+                                    0x191A1B1C, 0x1D1E1F20, 0x21222324, 0x25262728, 0x292A2B2C, -2, 0x31, 0x32}};
+    const Bytes bytes = settingsFileOf(record);
+    EXPECT_THAT(bytes, ElementsAreArray({
+        0x09, 0xB5, 0xA4, 0x08, 0x04, 0x03, 0x02, 0x01, 0x08, 0x07, 0x06, 0x05, 0x0C, 0x0B, 0x0A, 0x09,
+        0x10, 0x0F, 0x0E, 0x0D, 0x14, 0x13, 0x12, 0x11, 0x18, 0x17, 0x16, 0x15, 0x1C, 0x1B, 0x1A, 0x19,
+        0x20, 0x1F, 0x1E, 0x1D, 0x24, 0x23, 0x22, 0x21, 0x28, 0x27, 0x26, 0x25, 0x2C, 0x2B, 0x2A, 0x29,
+        0xFE, 0xFF, 0xFF, 0xFF, 0x31, 0x32, 0x00, 0x00}));
+    SettingsRecord decoded{};
+    ASSERT_TRUE(decodeSettingsFile(bytes.data(), bytes.size(), decoded));
+    EXPECT_EQ(settingsFileOf(decoded), bytes);
+}
+
+// Only a whole file that starts with the number is taken in; a longer one
+// for its first 56 bytes. Reading never changes the file.
+TEST_F(SettingsFileTest, OnlyWholeSettingsFilesAreTakenIn)
+{
+    const Bytes whole = fileWith(&SettingsFields::springGain, 99);
+    Bytes swapped = whole;
+    std::swap(swapped[0], swapped[3]);
+    std::swap(swapped[1], swapped[2]);
+    Bytes longer = whole;
+    longer.resize(90, 0xEE);
+    const std::pair<Bytes, std::int32_t> cases[] = {
+        {swapped, 5000}, {Bytes(whole.begin(), whole.end() - 1), 5000}, {Bytes(whole.begin(), whole.begin() + 4), 5000},
+        {Bytes(), 5000}, {longer, 9900}};
+    for (const auto& [bytes, spring] : cases) {
+        Settings.springGain = 5000;
+        store(bytes);
+        loadSettings();
+        EXPECT_EQ(Settings.springGain, spring) << bytes.size() << " bytes";
+        EXPECT_EQ(stored(), bytes);
+    }
+}
+
+// The first of each group decides for the group: the stick's index for the
+// hat device's, Hold's for Toggle and Center; an index that does not fit is
+// left out, and the rest of the record applies.
+TEST_F(SettingsFileTest, IndicesThatDoNotFitAreLeftOut)
+{
+    const struct {
+        std::int32_t given[5];   // device, hat device, hold, toggle, centre
+        std::int32_t wanted[5];  // from device 1, 1 and buttons 4, 5, 6, with two devices
+    } cases[] = {
+        {{0, 0, 1, 2, 3}, {0, 0, 1, 2, 3}},     {{2, 0, 7, 8, 9}, {1, 1, 7, 8, 9}},
+        {{-1, 0, 7, 8, 9}, {1, 1, 7, 8, 9}},    {{0, 2, 7, 8, 9}, {0, 1, 7, 8, 9}},
+        {{0, -1, 7, 8, 9}, {0, 1, 7, 8, 9}},    {{0, 0, 32, 8, 9}, {0, 0, 4, 5, 6}},
+        {{0, 0, -1, 8, 9}, {0, 0, 4, 5, 6}},    {{0, 0, 7, 32, 9}, {0, 0, 7, 5, 9}},
+        {{0, 0, 7, 8, -1}, {0, 0, 7, 8, 6}},    {{0, 0, 31, 31, 31}, {0, 0, 31, 31, 31}},
+    };
+    std::int32_t SettingsFields::*const indices[5] = {&SettingsFields::deviceIndex, &SettingsFields::povDeviceIndex,
+                                                      &SettingsFields::holdButton, &SettingsFields::toggleButton,
+                                                      &SettingsFields::centerButton};
+    deviceCount = 2;
+    for (const auto& c : cases) {
+        const std::int32_t before[5] = {1, 1, 4, 5, 6};
+        SettingsRecord record;
+        captureSettingsRecord(record);
+        record.springGain = 42;
+        for (int i = 0; i < 5; ++i) {
+            Settings.*indices[i] = before[i];
+            record.*indices[i] = c.given[i];
+        }
+        applySettingsRecord(record);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(Settings.*indices[i], c.wanted[i]) << "case " << &c - cases << ", index " << i;
+        EXPECT_EQ(Settings.springGain, 4200);
+    }
+}
+
+// Percent times 100 in, divided by 100 toward zero out; values are taken as
+// they stand, a product beyond 32 bits held at the nearest end.
+TEST_F(SettingsFileTest, StrengthsConvertBetweenPercentAndUnits)
+{
+    SettingsRecord record;
+    captureSettingsRecord(record);
+    record.damperGain = 150;
+    record.frictionGain = INT_MAX;
+    record.frictionGain2 = INT_MIN;
+    record.reinitKey = 47;
+    record.trimmerMode = 7;
+    applySettingsRecord(record);
+    EXPECT_EQ(Settings.damperGain, 15000);
+    EXPECT_EQ(Settings.frictionGain, INT_MAX);
+    EXPECT_EQ(Settings.frictionGain2, INT_MIN);
+    EXPECT_EQ(Settings.reinitKey, 47);
+    EXPECT_EQ(Settings.trimmerMode, 7);
+    for (auto [units, percent] : {std::pair{3799, 37}, {-250, -2}, {-99, 0}, {INT_MAX, 21474836}}) {
+        Settings.damperGain2 = units;
+        captureSettingsRecord(record);
+        EXPECT_EQ(record.damperGain2, percent) << units;
+    }
+}
+
+// A run replaces "opt.dat" only once it has read it; a read-only file, or a
+// folder of that name, is never changed.
+TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
+{
+    const Bytes mine = fileWith(&SettingsFields::springGain, 77);
+    store(mine);
+    saveSettings();  // discovery stopped before reading it
+    EXPECT_EQ(stored(), mine);
+    const HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    loadSettings();  // held by another program when discovery came to read it
+    CloseHandle(holder);
+    saveSettings();
+    EXPECT_EQ(stored(), mine);
+
+    ASSERT_TRUE(SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_READONLY));
+    loadSettings();
+    EXPECT_EQ(Settings.springGain, 7700);
+    Settings.springGain = 9000;
+    saveSettings();
+    EXPECT_EQ(stored(), mine);
+    SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(L"opt.dat");
+
+    ASSERT_TRUE(CreateDirectoryW(L"opt.dat", nullptr));
+    loadSettings();
+    saveSettings();
+    EXPECT_NE(GetFileAttributesW(L"opt.dat") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+}
+
+// The new bytes go to "opt.dat.tmp" and take the old file's place in one step:
+// a temporary file a crashed save left is replaced, and a file another
+// program holds for a moment is waited for, about half a second at most.
+TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
+{
+    store(Bytes(56, 0xAB));
+    ASSERT_TRUE(folder.write(L"opt.dat.tmp", Bytes(9, 0xCD)));
+    loadSettings();
+    saveSettings();
+    EXPECT_THAT(stored(), ElementsAreArray(defaultSettingsFile));
+    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+
+    Settings.springGain = 1000;
+    HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    saveSettings();  // held throughout: it gives up
+    CloseHandle(holder);
+    EXPECT_THAT(stored(), ElementsAreArray(defaultSettingsFile));
+    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+
+    holder = CreateFileW(L"opt.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::thread release([holder] { Sleep(150); CloseHandle(holder); });
+    saveSettings();
+    release.join();
+    EXPECT_EQ(stored().at(24), 10);
+    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+}
+
+TEST(KeyNameTable, RowsNamesAndCodes)
+{
+    ASSERT_EQ(KeyNameTable.size(), 99u);
+    const struct {
+        int row;
+        const char* name;
+        std::int32_t code;
+    } rows[] = {{0, "Backspace", 8}, {9, "Escape", 27},   {10, "Space", 32},         {24, "Delete", 46},
+                {25, "0", 48},       {35, "A", 65},       {61, "LeftWindowsKey", 91}, {64, "Sleep", 95},
+                {65, "NumPad0", 96}, {77, "Seperator", 108}, {81, "F1", 112},      {92, "F12", 123},
+                {93, "Numlock", 144}, {98, "RightContol", 163}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(KeyNameTable[r.row].name, r.name) << "row " << r.row;
+        EXPECT_EQ(KeyNameTable[r.row].code, r.code) << "row " << r.row;
+        EXPECT_EQ(findKeyNameRow(r.code), r.row) << r.name;
+    }
+    for (std::int32_t code : {0, 47, 94, 164, -1})
+        EXPECT_EQ(findKeyNameRow(code), -1) << code;
+    EXPECT_EQ(keyNameText(KeyNameTable.back()), L"RightContol");
+}
+
+} // namespace
