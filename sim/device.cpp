@@ -276,7 +276,7 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
     for (int i = 1; i < 4; ++i)
         state.rgdwPOV[i] = povCentred;
     for (int i = 0; i < simButtonCount; ++i)
-        state.rgbButtons[i] = input.buttons[i] ? 0x80 : 0;
+        state.rgbButtons[i] = input.buttons[i];
     // DIJOYSTATE is the start of DIJOYSTATE2; other formats read as all zero.
     if (size == sizeof(DIJOYSTATE2) || size == sizeof(DIJOYSTATE))
         std::memcpy(data, &state, size);

@@ -84,7 +84,7 @@ bool parseInputLine(const std::string& line, int& device, StickInput& input)
             for (std::size_t b = 0; b < value.size(); ++b) {
                 if (value[b] != '0' && value[b] != '1')
                     return false;
-                input.buttons[b] = value[b] == '1';
+                input.buttons[b] = value[b] == '1' ? 0x80 : 0;
             }
         } else {
             return false;
@@ -124,10 +124,10 @@ std::string povText(DWORD pov)
     return pov == povCentred ? "-1" : std::to_string(pov);
 }
 
-std::string buttonsText(const bool (&buttons)[simButtonCount])
+std::string buttonsText(const BYTE (&buttons)[simButtonCount])
 {
     std::string text;
-    for (bool pressed : buttons)
-        text += pressed ? '1' : '0';
+    for (BYTE button : buttons)
+        text += button == 0x80 ? '1' : button == 0 ? '0' : 'x';
     return text;
 }

@@ -13,7 +13,8 @@ struct StickInput {
     LONG x = axisCentre;
     LONG y = axisCentre;
     DWORD pov = povCentred;
-    bool buttons[simButtonCount] = {};
+    // As DIJOYSTATE2 reports them: 0x80 held, 0 up (a test may set any byte).
+    BYTE buttons[simButtonCount] = {};
 };
 
 // A read looks at the file only when the last look is at least this old, so
@@ -32,4 +33,4 @@ void forgetStickInput();
 // "pov=-1" for centred, else the angle.
 std::string povText(DWORD pov);
 // 32 characters, '1' for a pressed button, button 1 first.
-std::string buttonsText(const bool (&buttons)[simButtonCount]);
+std::string buttonsText(const BYTE (&buttons)[simButtonCount]);

@@ -1,109 +1,65 @@
-// Decoding of the virtual stick's PID output reports (layout in
-// hid/driver/kestra_vhid.c), for assertions and readable failure messages.
+// The virtual stick's PID output reports (layout in hid/driver/kestra_vhid.c),
+// gathered by effect block for assertions and listed for failure messages.
 #pragma once
 
 #include "vhid_client.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace kvhid {
 
-inline int s16(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return at + 1 < b.size() ? static_cast<std::int16_t>(b[at] | (b[at + 1] << 8)) : 0;
-}
-inline int u16(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return at + 1 < b.size() ? static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8)) : 0;
-}
-inline int u8(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return at < b.size() ? b[at] : 0;
-}
-inline int reportId(const OutputRecord& r)
-{
-    return u8(r.bytes, 0);
-}
-
-struct SetCondition {
-    int block, parameterOffset, offset, positive, negative, positiveSaturation, negativeSaturation, deadBand;
+struct Condition {
+    int offset;
+    int strength[4];  // coefficient + and -, saturation + and -
 };
-inline SetCondition setCondition(const OutputRecord& r)
-{
-    const auto& b = r.bytes;
-    return {u8(b, 1), u8(b, 2), s16(b, 3), s16(b, 5), s16(b, 7), u16(b, 9), u16(b, 11), u16(b, 13)};
-}
 
-struct EffectOperation {
-    int block, operation, loopCount;
+struct Effect {
+    int type = 0;  // Wine sends Set Effect only when the effect first goes to the stick
+    std::map<int, Condition> conditions;  // the latest, by parameter block offset
+    bool started = false;  // its last operation was Start
+    bool stopped = false;
 };
-inline EffectOperation effectOperation(const OutputRecord& r)
-{
-    return {u8(r.bytes, 1), u8(r.bytes, 2), u8(r.bytes, 3)};
-}
 
-struct SetEffect {
-    int block, type, duration, gain, triggerButton, enableBits;
-};
-inline SetEffect setEffect(const OutputRecord& r)
+inline std::map<int, Effect> effectsByBlock(const std::vector<OutputRecord>& records)
 {
-    const auto& b = r.bytes;
-    return {u8(b, 1), u8(b, 2), u16(b, 3), u8(b, 11), u8(b, 12), u8(b, 13)};
-}
-
-inline std::string describe(const OutputRecord& r)
-{
-    static const char* const types[] = {"?", "spring", "damper", "friction"};
-    static const char* const ops[] = {"?", "start", "start-solo", "stop"};
-    static const char* const controls[] = {"?", "enable-actuators", "disable-actuators", "stop-all", "reset",
-                                           "pause", "continue"};
-    char text[200];
-    switch (reportId(r)) {
-    case KVHID_REPORT_SET_EFFECT: {
-        const SetEffect e = setEffect(r);
-        std::snprintf(text, sizeof(text), "SetEffect block %d type %s duration %d gain %d trigger %d enable %#x",
-                      e.block, e.type >= 1 && e.type <= 3 ? types[e.type] : "?", e.duration, e.gain,
-                      e.triggerButton, e.enableBits);
-        break;
+    std::map<int, Effect> blocks;
+    for (const OutputRecord& r : records) {
+        const auto at = [&](std::size_t i) { return i < r.bytes.size() ? int{r.bytes[i]} : 0; };
+        const auto s16 = [&](std::size_t i) { return int{static_cast<std::int16_t>(at(i) | at(i + 1) << 8)}; };
+        switch (at(0)) {
+        case KVHID_REPORT_SET_EFFECT:
+            blocks[at(1)].type = at(2);
+            break;
+        case KVHID_REPORT_SET_CONDITION:
+            blocks[at(1)].conditions[at(2)] = {s16(3), {s16(5), s16(7), s16(9), s16(11)}};
+            break;
+        case KVHID_REPORT_EFFECT_OPERATION:
+            blocks[at(1)].started = at(2) == KVHID_OP_START;
+            blocks[at(1)].stopped |= at(2) == KVHID_OP_STOP;
+            break;
+        }
     }
-    case KVHID_REPORT_SET_CONDITION: {
-        const SetCondition c = setCondition(r);
-        std::snprintf(text, sizeof(text),
-                      "SetCondition block %d axis %d offset %d coeff +%d/-%d saturation +%d/-%d deadband %d",
-                      c.block, c.parameterOffset, c.offset, c.positive, c.negative, c.positiveSaturation,
-                      c.negativeSaturation, c.deadBand);
-        break;
-    }
-    case KVHID_REPORT_EFFECT_OPERATION: {
-        const EffectOperation o = effectOperation(r);
-        std::snprintf(text, sizeof(text), "EffectOperation block %d %s loops %d", o.block,
-                      o.operation >= 1 && o.operation <= 3 ? ops[o.operation] : "?", o.loopCount);
-        break;
-    }
-    case KVHID_REPORT_DEVICE_CONTROL:
-        std::snprintf(text, sizeof(text), "DeviceControl %s",
-                      u8(r.bytes, 1) >= 1 && u8(r.bytes, 1) <= 6 ? controls[u8(r.bytes, 1)] : "?");
-        break;
-    case KVHID_REPORT_DEVICE_GAIN:
-        std::snprintf(text, sizeof(text), "DeviceGain %d", u8(r.bytes, 1));
-        break;
-    case KVHID_REPORT_BLOCK_FREE:
-        std::snprintf(text, sizeof(text), "BlockFree block %d", u8(r.bytes, 1));
-        break;
-    default:
-        std::snprintf(text, sizeof(text), "report %d", reportId(r));
-    }
-    return text;
+    return blocks;
 }
 
 inline std::string describe(const std::vector<OutputRecord>& records)
 {
+    static const char* const names[] = {"?", "Input", "SetEffect", "SetCondition", "EffectOperation",
+                                        "DeviceControl", "DeviceGain", "BlockFree"};
     std::string all;
-    for (const OutputRecord& r : records)
-        all += "  " + describe(r) + "\n";
+    for (const OutputRecord& r : records) {
+        all += std::string("  ") + (!r.bytes.empty() && r.bytes[0] < 8 ? names[r.bytes[0]] : "?");
+        for (std::size_t i = 1; i < r.bytes.size(); ++i) {
+            char hex[4];
+            std::snprintf(hex, sizeof(hex), " %02x", r.bytes[i]);
+            all += hex;
+        }
+        all += "\n";
+    }
     return all;
 }
 

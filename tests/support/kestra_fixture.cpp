@@ -108,7 +108,7 @@ void KestraFixture::setInput(int device, const std::string& buttons, LONG x, LON
     input.y = y;
     input.pov = pov;
     for (std::size_t i = 0; i < buttons.size() && i < simButtonCount; ++i)
-        input.buttons[i] = buttons[i] == '1';
+        input.buttons[i] = buttons[i] == '1' ? 0x80 : buttons[i] == 'x' ? 0x81 : 0;
     simSetInput(device, input);
 }
 

@@ -12,9 +12,9 @@ namespace {
 
 TEST(AxisToOffset, MapsTheAxisRangeOntoTheOffsetRange)
 {
-    const std::pair<LONG, std::int32_t> cases[] = {
-        {0, -10000},     {1, -9999},      {32767, 0},      {32768, 0},          {65534, 9999},
-        {65535, 10000},  {16384, -4999},  {-1, -10000},    {70000, 10000},      {LONG_MIN, -10000}};
+    const std::pair<LONG, std::int32_t> cases[] = {{0, -10000},    {1, -9999},    {32767, 0},    {32768, 0},
+                                                   {65534, 9999},  {65535, 10000}, {16384, -4999}, {-1, -10000},
+                                                   {70000, 10000}, {LONG_MIN, -10000}};
     for (const auto& [axis, offset] : cases)
         EXPECT_EQ(axisToOffset(axis), offset) << "axis value " << axis;
 }
@@ -50,14 +50,12 @@ protected:
         stepProgressiveTrimmer();
     }
 
-    // The springs' centres in this tick, in order; "" when they were not updated.
+    // The spring's centres in this tick, in order.
     static std::vector<std::string> centres()
     {
         std::vector<std::string> found;
-        for (const SimCall& c : calls("SetParameters")) {
-            if (labelOf(springEffect) == c.object)
-                found.push_back(c["offset"]);
-        }
+        for (const SimCall& c : calls("SetParameters", labelOf(springEffect)))
+            found.push_back(c["offset"]);
         return found;
     }
     static std::string centre() { return centres().empty() ? "" : centres().back(); }
@@ -72,25 +70,17 @@ protected:
     }
 };
 
-TEST_F(TrimmerTest, HoldReleasesTheForcesAndCentresWhereTheStickIsLetGo)
+// Hold releases the forces while down and centres where the stick is let go;
+// the toggle's first press releases, the next centres on the stick.
+TEST_F(TrimmerTest, HoldAndToggleReleaseThenCentreOnTheStick)
 {
     tick("01");
-    EXPECT_EQ(playing(), "second");
-    EXPECT_EQ(centre(), "0,0") << "the centre stays while Hold is down";
+    EXPECT_EQ(playing() + centre(), "second0,0") << "the centre stays while Hold is down";
     tick("01");
-    EXPECT_EQ(centres().size(), 0u) << "held, nothing more happens";
+    EXPECT_EQ(playing() + centre(), "") << "held, nothing more happens";
     tick("00", 0, 0);
-    EXPECT_EQ(playing(), "first");
-    EXPECT_EQ(centre(), "-10000,-10000");
-    tick("01");
-    tick("00", 32768, 32768);
-    EXPECT_EQ(centre(), "0,0");
-}
+    EXPECT_EQ(playing() + centre(), "first-10000,-10000");
 
-TEST_F(TrimmerTest, TogglePressesReleaseThenCentreOnTheStick)
-{
-    tick("00");
-    EXPECT_EQ(playing(), "") << "nothing before the first press";
     tick("001");
     EXPECT_EQ(playing(), "second");
     EXPECT_EQ(trimLatched, 0);
@@ -98,8 +88,7 @@ TEST_F(TrimmerTest, TogglePressesReleaseThenCentreOnTheStick)
     EXPECT_EQ(playing(), "") << "letting the button go changes nothing";
     nowMs += 1000;
     tick("001", 65535, 0);
-    EXPECT_EQ(playing(), "first");
-    EXPECT_EQ(centre(), "10000,-10000");
+    EXPECT_EQ(playing() + centre(), "first10000,-10000");
     EXPECT_EQ(trimLatched, 1);
 }
 
@@ -111,18 +100,17 @@ TEST_F(TrimmerTest, RecentreWithoutAReadStillPlaysTheFirstSet)
     for (const char* fault : {"fail GetDeviceState DIERR_UNPLUGGED call=3 device=0",
                               "fail Poll DIERR_NOTACQUIRED call=3 device=0\n"
                               "fail Acquire DIERR_OTHERAPPHASPRIO call=2 device=0"}) {
-        SCOPED_TRACE(fault);
         open(stickAndPedals + fault + "\n");
         trimX = 700;
         tick("01");
-        tick("00", 0, 0);  // the re-centre's own poll fails
-        EXPECT_EQ(playing(), "first");
-        EXPECT_EQ(centre(), "700,0");
+        tick("00", 0, 0);
+        EXPECT_EQ(playing() + centre(), "first700,0") << fault;
     }
 }
 
 // From the limits the centre falls back by a third of itself per update
-// within the tick; only X ends the loop and Y is zeroed after it.
+// within the tick; only X ends the loop and Y is zeroed after it. Held, it
+// updates once a tick; not while the forces are released.
 TEST_F(TrimmerTest, CentreButtonBringsTheCentreBackWithinTheTick)
 {
     trimX = 10000;
@@ -130,23 +118,22 @@ TEST_F(TrimmerTest, CentreButtonBringsTheCentreBackWithinTheTick)
     tick("0001");
     const std::vector<std::string> path = centres();
     ASSERT_EQ(path.size(), 23u);
-    const char* const expected[] = {"6666,-6666", "4444,-4444", "2962,-2962", "1974,-1974", "1316,-1316"};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(path[i], expected[i]);
-    EXPECT_EQ(path[21], "0,0");
-    EXPECT_EQ(path[22], "0,0");
+    EXPECT_THAT(std::vector<std::string>(path.begin(), path.begin() + 3),
+                ::testing::ElementsAre("6666,-6666", "4444,-4444", "2962,-2962"));
+    EXPECT_EQ(path[21] + path[22], "0,00,0");
 
     trimY = 5000;
     tick("0001");
-    EXPECT_EQ(centres(), std::vector<std::string>{"0,0"}) << "held: one update a tick";
+    EXPECT_EQ(centres(), std::vector<std::string>{"0,0"});
     trimX = 4000;
     tick("0101");  // Hold down too: from the next tick Center does nothing
     tick("0101");
-    EXPECT_EQ(centres().size(), 0u);
+    EXPECT_TRUE(centres().empty());
 }
 
-// With the default assignment, all three on one button, it acts as a toggle only.
-TEST_F(TrimmerTest, OneButtonForAllThreeIsAToggle)
+// With all three on one button it acts as a toggle only; indices out of
+// range are never used.
+TEST_F(TrimmerTest, ButtonAssignmentsOneButtonOrOutOfRange)
 {
     Settings.holdButton = Settings.toggleButton = Settings.centerButton = 0;
     trimX = 3000;
@@ -154,10 +141,6 @@ TEST_F(TrimmerTest, OneButtonForAllThreeIsAToggle)
     EXPECT_EQ(playing(), "second");
     tick("0", 0, 0);
     EXPECT_EQ(trimX, 3000) << "neither Hold nor Center acted";
-}
-
-TEST_F(TrimmerTest, ButtonIndicesOutOfRangeAreNeverUsed)
-{
     for (std::int32_t index : {-1, 32, 1000}) {
         Settings.holdButton = Settings.toggleButton = Settings.centerButton = index;
         tick("11111111111111111111111111111111");
@@ -166,29 +149,25 @@ TEST_F(TrimmerTest, ButtonIndicesOutOfRangeAreNeverUsed)
 }
 
 // Each of eight exact angles moves the centre 125, up being -Y; any other
-// angle moves nothing; the springs are updated at every poll that read.
+// angle moves nothing; the springs are updated at every poll that read, and
+// not at all while the forces are released, the hat device is not one, or
+// another program holds it.
 TEST_F(TrimmerTest, HatMovesTheCentreOneStepPerTick)
 {
-    const struct {
-        DWORD angle;
-        const char* centre;
-    } cases[] = {{0, "0,-125"},       {4500, "125,-125"}, {9000, "125,0"},   {13500, "125,125"},
-                 {18000, "0,125"},    {22500, "-125,125"}, {27000, "-125,0"}, {31500, "-125,-125"},
-                 {0xFFFFFFFF, "0,0"}, {4000, "0,0"},      {36000, "0,0"}};
-    for (const auto& c : cases) {
+    const std::pair<DWORD, const char*> cases[] = {
+        {0, "0,-125"},    {4500, "125,-125"}, {9000, "125,0"},   {13500, "125,125"},   {18000, "0,125"},
+        {22500, "-125,125"}, {27000, "-125,0"}, {31500, "-125,-125"}, {0xFFFFFFFF, "0,0"}, {4000, "0,0"}};
+    for (const auto& [angle, expected] : cases) {
         trimX = trimY = 0;
-        hatStep(c.angle);
-        EXPECT_EQ(centre(), c.centre) << "hat at " << c.angle;
+        hatStep(angle);
+        EXPECT_EQ(centre(), expected) << "hat at " << angle;
     }
     trimX = 9950;
     trimY = -9900;
     hatStep(4500);
     hatStep(4500);
     EXPECT_EQ(centres(), std::vector<std::string>{"10000,-10000"}) << "held at the limits";
-}
 
-TEST_F(TrimmerTest, HatDoesNothingWhileReleasedOrUnread)
-{
     forcesOn = 0;
     hatStep(9000);
     EXPECT_TRUE(calls().empty());
@@ -198,13 +177,12 @@ TEST_F(TrimmerTest, HatDoesNothingWhileReleasedOrUnread)
         hatStep(9000);
         EXPECT_TRUE(calls().empty()) << index;
     }
-    // Another program holds the hat's device: its hat was not read.
     Settings.povDeviceIndex = 1;
     open(stickAndPedals + "fail Poll DIERR_NOTACQUIRED device=1\nfail Acquire DIERR_OTHERAPPHASPRIO device=1 call=2\n");
     joyState.rgdwPOV[0] = 9000;
+    trimX = 0;
     hatStep(9000);
-    EXPECT_EQ(trimX, 0);
-    EXPECT_EQ(centres().size(), 0u);
+    EXPECT_TRUE(centres().empty());
 }
 
 } // namespace

@@ -39,6 +39,7 @@ protected:
     {
         WindowFixture::SetUp();
         simReset(stickAndPedals);
+        captureSettingsRecord(stored);
     }
 
     void TearDown() override
@@ -48,12 +49,13 @@ protected:
         WindowFixture::TearDown();
     }
 
-    void store(SettingsRecord record) const { folder.write(L"opt.dat", settingsFileOf(record)); }
-    static SettingsRecord defaults()
+    // Writes `stored` to "opt.dat" and starts as the program starts.
+    void startWithStored()
     {
-        SettingsRecord record;
-        captureSettingsRecord(record);
-        return record;
+        folder.write(L"opt.dat", settingsFileOf(stored));
+        releaseDirectInput();
+        keyCodeList.clear();
+        applyAndRestart(true);
     }
 
     // Presses the test's own key and sees that the system took it.
@@ -64,19 +66,16 @@ protected:
         ASSERT_TRUE(GetAsyncKeyState(key) & 0x8000) << "the injected key is not seen as down";
     }
 
-    // Where a call first stands in the journal ("dev0 Acquire", "eff5 Start
-    // ok"), or -1.
+    // Where "<object> <method>" first stands in the journal, or -1.
     static std::ptrdiff_t firstOf(const std::string& what)
     {
         const std::vector<SimCall> all = calls();
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            const std::string call = all[i].object + " " + all[i].method;
-            if (call == what || call + (all[i].result == "0x00000000" ? " ok" : "") == what)
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (all[i].object + " " + all[i].method == what)
                 return static_cast<std::ptrdiff_t>(i);
-        }
         return -1;
     }
-    static int count(const std::string& method) { return static_cast<int>(calls(method).size()); }
+    static std::size_t restarts() { return calls("DirectInput8Create").size(); }
 
     static std::vector<std::wstring> edits()
     {
@@ -86,29 +85,26 @@ protected:
         return texts;
     }
 
+    SettingsRecord stored;
     WORD pressed = 0;
 };
 
-TEST_F(RestartTest, StartUpShowsTheDefaultsAndListsEveryKey)
+// The defaults, then stored settings, reach the lists, edits, sliders, the
+// check and the menu; every key is listed, a stored key selected; a mode
+// outside the menu leaves the flags as they were, a key the table lacks
+// selects no row but is kept.
+TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
 {
     applyAndRestart(true);
-    EXPECT_EQ(entryCount(deviceCombo), 2);
-    EXPECT_EQ(entryCount(povDeviceCombo), 2);
-    for (HWND list : {deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo})
-        EXPECT_EQ(selectionOf(list), 0);
+    EXPECT_EQ(entryCount(deviceCombo) + entryCount(povDeviceCombo), 4);
     EXPECT_THAT(edits(), ElementsAre(L"50", L"0", L"0", L"0", L"50", L"0"));
     EXPECT_EQ(SendMessageW(damperSlider2, TBM_GETPOS, 0, 0), 50);
     EXPECT_TRUE(isChecked(swapAxesCheck));
     EXPECT_TRUE(menuChecked(IDM_INSTANT_TRIMMER));
     ASSERT_EQ(entryCount(reinitKeyCombo), 99);
-    ASSERT_EQ(keyCodeList.size(), 99u);
-    EXPECT_EQ(keyCodeList[98], 163);
+    EXPECT_EQ(keyCodeList.at(98), 163);
     EXPECT_EQ(selectionOf(reinitKeyCombo), CB_ERR) << "code 0 names no key";
-}
 
-TEST_F(RestartTest, StoredSettingsReachTheWindow)
-{
-    SettingsRecord stored = defaults();
     stored.deviceIndex = 1;
     stored.holdButton = 3;
     stored.centerButton = 31;
@@ -117,28 +113,18 @@ TEST_F(RestartTest, StoredSettingsReachTheWindow)
     stored.reinitKey = 'Z';
     stored.swapAxes = 0;
     stored.trimmerMode = TrimmerProgressive;
-    store(stored);
-    applyAndRestart(true);
-    EXPECT_EQ(selectionOf(deviceCombo), 1);
-    EXPECT_EQ(selectionOf(holdCombo), 3);
-    EXPECT_EQ(selectionOf(centerCombo), 31);
+    startWithStored();
+    EXPECT_EQ(selectionOf(deviceCombo) * 100 + selectionOf(holdCombo) * 10 + selectionOf(centerCombo), 161);
     EXPECT_THAT(edits(), ElementsAre(L"30", L"0", L"0", L"0", L"50", L"100"));
     EXPECT_EQ(SendMessageW(frictionSlider2, TBM_GETPOS, 0, 0), 100);
     EXPECT_FALSE(isChecked(swapAxesCheck));
     EXPECT_TRUE(menuChecked(IDM_PROGRESSIVE_TRIMMER));
     EXPECT_FALSE(menuChecked(IDM_INSTANT_TRIMMER));
-    EXPECT_EQ(progressiveTrimOn, 1);
-    EXPECT_EQ(instantTrimOn, 0);
-    EXPECT_EQ(selectionOf(reinitKeyCombo), findKeyNameRow('Z'));
+    EXPECT_EQ(progressiveTrimOn * 10 + instantTrimOn, 10);
 
-    // A mode outside the menu leaves the flags and the menu as they were; a
-    // key the table lacks selects no row but is kept.
     stored.reinitKey = 0xE8;
     stored.trimmerMode = 7;
-    store(stored);
-    releaseDirectInput();
-    keyCodeList.clear();
-    applyAndRestart(true);
+    startWithStored();
     EXPECT_EQ(selectionOf(reinitKeyCombo), CB_ERR);
     EXPECT_EQ(uiSettings.reinitKey, 0xE8);
     EXPECT_TRUE(menuChecked(IDM_PROGRESSIVE_TRIMMER));
@@ -146,32 +132,27 @@ TEST_F(RestartTest, StoredSettingsReachTheWindow)
 }
 
 // The first set can start only on an acquired device: the restart starts it
-// once the devices are, also when a trimmer had the forces released.
-TEST_F(RestartTest, FirstSetStartsOnceTheDevicesAreAcquired)
+// once the devices are, also when a trimmer had the forces released. A
+// restart writes the settings, releases everything and reads them back.
+TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 {
+    simReset(stickAndPedals + "vanish 1 discovery=2\n");
+    stored.deviceIndex = 1;
+    folder.write(L"opt.dat", settingsFileOf(stored));
     for (bool startUp : {true, false}) {
         forcesOn = startUp ? 1 : 0;
         simClearJournal();
         applyAndRestart(startUp);
-        const std::ptrdiff_t acquired = std::max(firstOf("dev0 Acquire"), firstOf("dev1 Acquire"));
-        ASSERT_GE(firstOf("dev1 Acquire"), 0);
-        for (IDirectInputEffect* effect : {springEffect, damperEffect, frictionEffect})
-            EXPECT_GT(firstOf(labelOf(effect) + " Start ok"), acquired) << labelOf(effect);
+        const std::ptrdiff_t acquired = firstOf("dev0 Acquire");
+        ASSERT_GE(acquired, 0);
+        for (IDirectInputEffect* effect : {springEffect, damperEffect, frictionEffect}) {
+            std::vector<SimCall> starts = calls("Start", labelOf(effect));
+            ASSERT_FALSE(starts.empty()) << labelOf(effect);
+            EXPECT_EQ(starts.back().result, "0x00000000") << labelOf(effect) << " started before the acquire";
+        }
         EXPECT_EQ(firstOf(labelOf(springEffect2) + " Start"), -1);
+        moveSlider(springSlider, 40);
     }
-}
-
-// A restart writes the settings, releases everything, and reads them back.
-TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFile)
-{
-    simReset(stickAndPedals + "vanish 1 discovery=2\n");
-    SettingsRecord stored = defaults();
-    stored.deviceIndex = 1;
-    store(stored);
-    applyAndRestart(true);
-    moveSlider(springSlider, 40);
-    simClearJournal();
-    applyAndRestart(false);
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 40);
     EXPECT_EQ(textOf(springEdit), L"40");
     EXPECT_LT(firstOf("dev0 Release"), firstOf("dinput DirectInput8Create"));
@@ -181,41 +162,35 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFile)
     EXPECT_EQ(entryCount(reinitKeyCombo), 99) << "the hotkey list is filled once";
 }
 
-TEST_F(RestartTest, FirstTickOpensTheDevicesAndAHeldKeyRestartsEveryTickAfter)
+// The first tick opens the devices and does nothing else; a held hotkey
+// restarts at every tick after; a key chosen in the list is watched at once.
+TEST_F(RestartTest, FirstTickOpensTheDevicesAndTheHotkeyRestarts)
 {
     Settings.reinitKey = firstTickKey;  // as if read from the file
     ASSERT_NO_FATAL_FAILURE(pressHotkey(firstTickKey));
     runIdleTick();
     EXPECT_EQ(initPending, 0);
-    EXPECT_EQ(count("DirectInput8Create"), 1);
-    EXPECT_EQ(count("Poll"), 0) << "the first tick opens the devices and does nothing else";
+    EXPECT_EQ(restarts(), 1u);
+    EXPECT_TRUE(calls("Poll").empty());
     simClearJournal();
     runIdleTick();
     runIdleTick();
-    EXPECT_EQ(count("DirectInput8Create"), 2);
+    EXPECT_EQ(restarts(), 2u);
     pressKey(firstTickKey, false);
-    simClearJournal();
-    runIdleTick();
-    EXPECT_EQ(count("DirectInput8Create"), 0);
-}
 
-TEST_F(RestartTest, HotkeyChosenInTheListIsWatchedFromTheNextTick)
-{
-    runIdleTick();
     ASSERT_NO_FATAL_FAILURE(pressHotkey(listKey));
     simClearJournal();
     runIdleTick();
-    EXPECT_EQ(count("DirectInput8Create"), 0) << "no hotkey chosen yet";
+    EXPECT_EQ(restarts(), 0u) << "not the chosen key";
     keyCodeList.back() = listKey;  // the list's last row stands for the test's key
-    SendMessageW(reinitKeyCombo, CB_SETCURSEL, keyCodeList.size() - 1, 0);
-    sendCommand(0, CBN_CLOSEUP, reinitKeyCombo);
+    chooseRow(reinitKeyCombo, static_cast<int>(keyCodeList.size()) - 1);
     runIdleTick();
-    EXPECT_EQ(count("DirectInput8Create"), 1);
+    EXPECT_EQ(restarts(), 1u);
     EXPECT_EQ(uiSettings.reinitKey, listKey) << "the restart read back the key the list shows";
 }
 
 // Each tick: the instant trimmer on what the button device's poll read, then
-// the hat, then the hotkey.
+// the hat, then the hotkey; no trimmer, no poll.
 TEST_F(RestartTest, TickRunsInstantThenProgressiveThenHotkey)
 {
     Settings.trimmerMode = TrimmerBoth;
@@ -225,28 +200,28 @@ TEST_F(RestartTest, TickRunsInstantThenProgressiveThenHotkey)
     ASSERT_NO_FATAL_FAILURE(pressHotkey(orderKey));
     simClearJournal();
     runIdleTick();
+    EXPECT_GE(firstOf("dev0 Poll"), 0);
     EXPECT_LT(firstOf("dev0 Poll"), firstOf("dev1 Poll"));
     EXPECT_LT(firstOf("dev1 Poll"), firstOf("dinput Release"));
-    EXPECT_GE(firstOf("dev0 Poll"), 0);
 
     pressKey(orderKey, false);
     sendCommand(IDM_NO_TRIMMER);
     simClearJournal();
     runIdleTick();
-    EXPECT_EQ(count("Poll"), 0) << "no trimmer, no poll";
+    EXPECT_TRUE(calls("Poll").empty());
 }
 
+// A toggle pressed while the read fails, and a Hold seen down at an earlier
+// read while another program holds the stick, are not acted on.
 TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
 {
     simReset(stickAndPedals + "fail GetDeviceState DIERR_INPUTLOST device=0\n"
                               "fail Poll DIERR_NOTACQUIRED call=2 count=all device=0\n"
                               "fail Acquire DIERR_OTHERAPPHASPRIO call=2 count=all device=0\n");
     runIdleTick();
-    setInput(0, "1");  // the toggle, pressed while the read fails
+    setInput(0, "1");
     runIdleTick();
     EXPECT_EQ(forcesOn, 1);
-    // Then another program holds the stick: a Hold seen down at an earlier
-    // read is not acted on again.
     Settings.holdButton = 1;
     buttonState[1] = 1;
     runIdleTick();
