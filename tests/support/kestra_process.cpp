@@ -121,28 +121,6 @@ HWND KestraProcess::mainWindow(DWORD timeoutMs) const
     return window;
 }
 
-std::string KestraProcess::describeWindows() const
-{
-    struct Listing {
-        DWORD processId;
-        std::string text;
-    } listing{process.dwProcessId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* listing = reinterpret_cast<Listing*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char className[64] = {}, title[256] = {};
-            GetClassNameA(window, className, 64);
-            GetWindowTextA(window, title, 256);
-            listing->text += std::to_string(owner) + (owner == listing->processId ? " (kestra) " : " ") +
-                             className + " \"" + title + "\"\n";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&listing));
-    return "kestra is process " + std::to_string(process.dwProcessId) + "; windows:\n" + listing.text;
-}
-
 long KestraProcess::waitForExit(DWORD timeoutMs)
 {
     if (!process.hProcess || WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)

@@ -41,10 +41,6 @@ public:
     // The main window, once it exists.
     HWND mainWindow(DWORD timeoutMs = 10000) const;
 
-    // The process's top-level windows as "class \"title\"" lines, for a
-    // failure message.
-    std::string describeWindows() const;
-
     // Waits for the process to end; its exit code, or -1 on timeout.
     long waitForExit(DWORD timeoutMs = 15000);
 

@@ -11,21 +11,6 @@ std::string SimCall::operator[](const std::string& key) const
     return found == values.end() ? std::string() : found->second;
 }
 
-long long SimCall::number(const std::string& key) const
-{
-    return std::strtoll((*this)[key].c_str(), nullptr, 0);
-}
-
-std::pair<long long, long long> SimCall::pair(const std::string& key) const
-{
-    const std::string value = (*this)[key];
-    const std::size_t comma = value.find(',');
-    if (comma == std::string::npos)
-        return {std::strtoll(value.c_str(), nullptr, 0), 0};
-    return {std::strtoll(value.substr(0, comma).c_str(), nullptr, 0),
-            std::strtoll(value.substr(comma + 1).c_str(), nullptr, 0)};
-}
-
 namespace {
 
 // Splits on spaces outside double quotes.

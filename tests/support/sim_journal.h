@@ -21,9 +21,6 @@ struct SimCall {
 
     bool has(const std::string& key) const { return values.count(key) != 0; }
     std::string operator[](const std::string& key) const;
-    long long number(const std::string& key) const;
-    // "a,b" values such as offset=100,-200.
-    std::pair<long long, long long> pair(const std::string& key) const;
 };
 
 // Lines as the in-process sim gives them, or as the file has them.
