@@ -5,8 +5,8 @@
 #include "vhid_client.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,33 +17,42 @@ struct Condition {
     int strength[4];  // coefficient + and -, saturation + and -
 };
 
-struct Effect {
-    int type = 0;  // Wine sends Set Effect only when the effect first goes to the stick
-    std::map<int, Condition> conditions;  // the latest, by parameter block offset
-    bool started = false;  // its last operation was Start
-    bool stopped = false;
+// What a run of reports did to the effects, each named by its block.
+struct Reports {
+    // From Set Effect, which Wine sends when the effect first goes to the stick.
+    std::map<int, int> types;
+    std::set<int> springs;
+    std::map<int, std::map<int, Condition>> conditions;  // the latest, by parameter block offset
+    std::set<int> playing;  // the last operation was Start
+    std::vector<int> stops;  // in order
 };
 
-inline std::map<int, Effect> effectsByBlock(const std::vector<OutputRecord>& records)
+inline Reports decode(const std::vector<OutputRecord>& records)
 {
-    std::map<int, Effect> blocks;
+    Reports reports;
     for (const OutputRecord& r : records) {
         const auto at = [&](std::size_t i) { return i < r.bytes.size() ? int{r.bytes[i]} : 0; };
         const auto s16 = [&](std::size_t i) { return int{static_cast<std::int16_t>(at(i) | at(i + 1) << 8)}; };
+        const int block = at(1);
         switch (at(0)) {
         case KVHID_REPORT_SET_EFFECT:
-            blocks[at(1)].type = at(2);
+            reports.types[block] = at(2);
+            if (at(2) == KVHID_ET_SPRING)
+                reports.springs.insert(block);
             break;
         case KVHID_REPORT_SET_CONDITION:
-            blocks[at(1)].conditions[at(2)] = {s16(3), {s16(5), s16(7), s16(9), s16(11)}};
+            reports.conditions[block][at(2)] = {s16(3), {s16(5), s16(7), s16(9), s16(11)}};
             break;
         case KVHID_REPORT_EFFECT_OPERATION:
-            blocks[at(1)].started = at(2) == KVHID_OP_START;
-            blocks[at(1)].stopped |= at(2) == KVHID_OP_STOP;
+            reports.playing.erase(block);
+            if (at(2) == KVHID_OP_START)
+                reports.playing.insert(block);
+            else if (at(2) == KVHID_OP_STOP)
+                reports.stops.push_back(block);
             break;
         }
     }
-    return blocks;
+    return reports;
 }
 
 inline std::string describe(const std::vector<OutputRecord>& records)
@@ -53,11 +62,8 @@ inline std::string describe(const std::vector<OutputRecord>& records)
     std::string all;
     for (const OutputRecord& r : records) {
         all += std::string("  ") + (!r.bytes.empty() && r.bytes[0] < 8 ? names[r.bytes[0]] : "?");
-        for (std::size_t i = 1; i < r.bytes.size(); ++i) {
-            char hex[4];
-            std::snprintf(hex, sizeof(hex), " %02x", r.bytes[i]);
-            all += hex;
-        }
+        for (std::size_t i = 1; i < r.bytes.size(); ++i)
+            all += " " + std::to_string(r.bytes[i]);
         all += "\n";
     }
     return all;
