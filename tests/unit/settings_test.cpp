@@ -1,6 +1,4 @@
-// "opt.dat", the conversions between percent and the live settings, and the
-// key names offered for the restart hotkey.
-#include "settings/key_names.h"
+// "opt.dat" and the conversions between percent and the live settings.
 #include "settings/settings_file.h"
 #include "tests/support/kestra_fixture.h"
 #include "tests/support/settings_bytes.h"
@@ -182,22 +180,6 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
     release.join();
     EXPECT_EQ(stored().at(24), 10);
     EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
-}
-
-TEST(KeyNameTable, RowsNamesAndCodes)
-{
-    ASSERT_EQ(KeyNameTable.size(), 99u);
-    const std::tuple<int, const char*, std::int32_t> rows[] = {
-        {0, "Backspace", 8},   {25, "0", 48},          {61, "LeftWindowsKey", 91}, {65, "NumPad0", 96},
-        {77, "Seperator", 108}, {92, "F12", 123},      {98, "RightContol", 163}};
-    for (const auto& [row, name, code] : rows) {
-        EXPECT_EQ(KeyNameTable[row].name + std::string(" ") + std::to_string(KeyNameTable[row].code),
-                  name + std::string(" ") + std::to_string(code)) << "row " << row;
-        EXPECT_EQ(findKeyNameRow(code), row) << name;
-    }
-    for (std::int32_t code : {0, 47, 94, 164, -1})
-        EXPECT_EQ(findKeyNameRow(code), -1) << code;
-    EXPECT_EQ(keyNameText(KeyNameTable.back()), L"RightContol");
 }
 
 } // namespace

@@ -102,7 +102,9 @@ TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
     EXPECT_TRUE(isChecked(swapAxesCheck));
     EXPECT_TRUE(menuChecked(IDM_INSTANT_TRIMMER));
     ASSERT_EQ(entryCount(reinitKeyCombo), 99);
-    EXPECT_EQ(keyCodeList.at(98), 163);
+    wchar_t lastKey[16] = {};
+    SendMessageW(reinitKeyCombo, CB_GETLBTEXT, 98, reinterpret_cast<LPARAM>(lastKey));
+    EXPECT_EQ(lastKey + std::wstring(L" ") + std::to_wstring(keyCodeList.at(98)), L"RightContol 163");
     EXPECT_EQ(selectionOf(reinitKeyCombo), CB_ERR) << "code 0 names no key";
 
     stored.deviceIndex = 1;
@@ -121,6 +123,7 @@ TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
     EXPECT_TRUE(menuChecked(IDM_PROGRESSIVE_TRIMMER));
     EXPECT_FALSE(menuChecked(IDM_INSTANT_TRIMMER));
     EXPECT_EQ(progressiveTrimOn * 10 + instantTrimOn, 10);
+    EXPECT_EQ(selectionOf(reinitKeyCombo), 60) << "the row of Z";
 
     stored.reinitKey = 0xE8;
     stored.trimmerMode = 7;
