@@ -1,105 +1,174 @@
-// The simulated stick in process, as Kestra's unit and window tests use it, and
-// the DLL once for the files only it uses. simReset retires what a test holds.
+// The simulated stick in process, as Kestra's unit and window tests use it, and the DLL once for its files.
 #include "sim/in_process.h"
 #include "tests/support/sim_journal.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-IDirectInput8W* create(decltype(&DirectInput8Create) function = simDirectInput8Create)
+// simReset(config) unless null, then DirectInput8Create: the sim's in process, or the DLL's.
+IDirectInput8W* create(const char* config, decltype(&DirectInput8Create) function = simDirectInput8Create)
 {
-    void* made = nullptr;
-    return function(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8W, &made, nullptr) == DI_OK
-               ? static_cast<IDirectInput8W*>(made) : nullptr;
+    IDirectInput8W* made = nullptr;
+    if (config)
+        simReset(config);
+    function(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8W, reinterpret_cast<void**>(&made), nullptr);
+    return made;
 }
 
-IDirectInput8W* start(const std::string& config = simDefaultConfig)
-{
-    simReset(config);
-    return create();
-}
-
-std::vector<DIDEVICEINSTANCEW> enumerate(IDirectInput8W* directInput)
+std::vector<DIDEVICEINSTANCEW> enumerate(IDirectInput8W* dinput)
 {
     std::vector<DIDEVICEINSTANCEW> found;
-    directInput->EnumDevices(DI8DEVCLASS_GAMECTRL, [](const DIDEVICEINSTANCEW* instance, void* into) {
+    dinput->EnumDevices(DI8DEVCLASS_GAMECTRL, [](const DIDEVICEINSTANCEW* instance, void* into) {
         return static_cast<std::vector<DIDEVICEINSTANCEW>*>(into)->push_back(*instance), BOOL(DIENUM_CONTINUE);
     }, &found, DIEDFL_ATTACHEDONLY);
     return found;
 }
 
-// The device at that place in the enumeration, with Kestra's data format, at
-// that level (exclusive needs a window of ours), acquired if asked.
-IDirectInputDevice8W* open(IDirectInput8W* directInput, DWORD level = DISCL_EXCLUSIVE, bool acquire = true,
-                           std::size_t place = 0)
+const HWND ourWindow = CreateWindowW(L"STATIC", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);  // top-level
+const DWORD exclusive = DISCL_EXCLUSIVE | DISCL_BACKGROUND, nonExclusive = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
+
+// The device at that place in the enumeration, in Kestra's data format, at that level, acquired if asked.
+IDirectInputDevice8W* open(IDirectInput8W* dinput, int place = 0, DWORD level = nonExclusive, bool acquire = true)
 {
-    static const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
-    const std::vector<DIDEVICEINSTANCEW> found = enumerate(directInput);
     IDirectInputDevice8W* device = nullptr;
-    EXPECT_EQ(directInput->CreateDevice(found.at(place).guidInstance, &device, nullptr), DI_OK);
-    EXPECT_EQ(device->SetDataFormat(&c_dfDIJoystick2), DI_OK);
-    EXPECT_EQ(device->SetCooperativeLevel(window, level | DISCL_BACKGROUND), DI_OK);
-    EXPECT_EQ(acquire ? device->Acquire() : DI_OK, DI_OK);
+    EXPECT_TRUE(dinput->CreateDevice(enumerate(dinput).at(place).guidInstance, &device, nullptr) == DI_OK &&
+                device->SetDataFormat(&c_dfDIJoystick2) == DI_OK &&
+                device->SetCooperativeLevel(ourWindow, level) == DI_OK && (!acquire || device->Acquire() == DI_OK));
     return device;
 }
 
-// A DIEFFECT as Kestra builds one: X and Y by offset, a record per axis. It
-// points into itself: never copy it.
-struct Condition {
-    DWORD axes[2] = {DIJOFS_X, DIJOFS_Y};
-    LONG directions[2] = {};
-    DICONDITION records[3] = {{0, 5000, 5000, 5000, 5000, 0}, {0, 5000, 5000, 5000, 5000, 0}, {}};
-    DIEFFECT effect = {sizeof(DIEFFECT), DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, INFINITE, 0, DI_FFNOMINALMAX,
-                       DIEB_NOTRIGGER, 0, 2, axes, directions, nullptr, 2 * sizeof(DICONDITION), records, 0};
-};
+// Kestra's condition effects: X and Y by offset, a record per axis; room for a third of each.
+DWORD axes[3] = {DIJOFS_X, DIJOFS_Y, DIJOFS_Z};
+LONG directions[3] = {};
+DICONDITION records[3] = {{1200, 5000, 5000, 5000, 5000, 0}, {-300, 5000, 5000, 5000, 5000, 0}};
+const DIEFFECT condition = {sizeof(DIEFFECT), DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS, INFINITE, 0, DI_FFNOMINALMAX,
+                            DIEB_NOTRIGGER, 0, 2, axes, directions, nullptr, 2 * sizeof(DICONDITION), records, 0};
 
-// A value on the last journal line of that method: "force" lines are what
-// scripts/plot-trim reads.
-std::string last(const std::string& method, const std::string& key)
-{
-    std::string value = "(no " + method + ")";
-    for (const SimCall& call : parseSimCalls(simJournal()))
-        value = call.method == method ? call[key] : value;
-    return value;
-}
+std::string last(const char* key) { return parseSimCalls(simJournal()).back()[key]; }  // on the journal's last line
+DIJOYSTATE2 state;  // where reads go
 
-TEST(Sim, ReadsFailUntilTheDeviceIsAcquiredThenReturnWhatWasSet)
+TEST(Sim, ReadsNeedTheDeviceAcquiredAndEffectsPlayOnlyWhileItIsExclusively)
 {
-    IDirectInputDevice8W* device = open(start(), DISCL_EXCLUSIVE, false);
-    DIJOYSTATE2 state = {};
-    EXPECT_EQ(device->Poll(), DIERR_NOTACQUIRED);
-    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
-    StickInput input = {1000, 64000, 9000};
-    input.buttons[2] = 0x80;
-    simSetInput(0, input);
-    ASSERT_EQ(device->Acquire(), DI_OK);
-    ASSERT_EQ(device->Poll(), DI_OK);
-    ASSERT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
-    EXPECT_EQ(std::vector<LONG>({state.lX, state.lY, LONG(state.rgdwPOV[0]), state.rgbButtons[2], state.rgbButtons[0]}),
-              std::vector<LONG>({1000, 64000, 9000, 0x80, 0}));
-}
-
-TEST(Sim, EffectsPlayOnlyWhileTheDeviceIsExclusivelyAcquired)
-{
-    IDirectInputDevice8W* device = open(start(), DISCL_NONEXCLUSIVE, false);
-    Condition spring;
-    spring.records[0].lOffset = 1200;
+    IDirectInputDevice8W* device = open(create(simDefaultConfig), 0, nonExclusive, false);
     IDirectInputEffect* effect = nullptr;
-    ASSERT_EQ(device->CreateEffect(GUID_Spring, &spring.effect, &effect, nullptr), DI_OK);
-    EXPECT_EQ(effect->Start(1, 0), DIERR_NOTEXCLUSIVEACQUIRED) << "unacquired";
-    ASSERT_EQ(device->Acquire(), DI_OK);
-    EXPECT_EQ(effect->Start(1, 0), DIERR_NOTEXCLUSIVEACQUIRED) << "acquired non-exclusively";
-    ASSERT_EQ(device->Unacquire(), DI_OK);
-    ASSERT_EQ(device->SetCooperativeLevel(GetForegroundWindow(), DISCL_EXCLUSIVE | DISCL_BACKGROUND), DI_OK);
-    // Losing the device stops the effect, which plays again only when started.
-    for (bool release : {false, true}) {
-        ASSERT_EQ(device->Acquire(), DI_OK);
-        EXPECT_EQ(last("force", "playing"), release ? "-" : "(no force)");
-        ASSERT_EQ(effect->Start(1, 0), DI_OK);
-        EXPECT_EQ(last("force", "playing") + " " + last("force", "centre"), "1 1200,0");
-        EXPECT_EQ(release ? HRESULT(device->Release()) : device->Unacquire(), DI_OK);
-        EXPECT_EQ(last("force", "playing"), "-") << (release ? "released" : "unacquired");
+    ASSERT_EQ(device->CreateEffect(GUID_Spring, &condition, &effect, nullptr), DI_OK);
+    simSetInput(0, {1, 2, 3, {0, 0, 0, 0, 0x81}});  // buttons read as set, the high bit or not
+    for (HRESULT read : {DIERR_NOTACQUIRED, DI_OK}) {  // unacquired, then acquired non-exclusively
+        EXPECT_EQ(device->Poll(), read);
+        EXPECT_EQ(device->GetDeviceState(sizeof state, &state), read);
+        EXPECT_EQ(effect->Start(1, 0), DIERR_NOTEXCLUSIVEACQUIRED);
+        device->Acquire();
     }
-    EXPECT_EQ(effect->Start(1, 0), DIERR_NOTEXCLUSIVEACQUIRED) << "on a released device";
+    EXPECT_EQ(std::tie(state.lX, state.lY, state.rgdwPOV[0], state.rgbButtons[4]), std::make_tuple(1, 2, 3u, 0x81));
+    ASSERT_EQ(device->Unacquire(), DI_OK);
+    ASSERT_EQ(device->SetCooperativeLevel(ourWindow, exclusive), DI_OK);
+    for (bool release : {false, true}) {  // losing the device stops the effect until it is started again
+        ASSERT_EQ(device->Acquire(), DI_OK);
+        ASSERT_EQ(effect->Start(1, 0), DI_OK);
+        EXPECT_EQ(last("playing") + " " + last("centre"), "1 1200,-300");  // what scripts/plot-trim reads
+        EXPECT_EQ(release ? HRESULT(device->Release()) : device->Unacquire(), DI_OK);
+        EXPECT_EQ(last("playing"), "-") << (release ? "released" : "unacquired");
+    }
+}
+
+TEST(Sim, DescriptionsAreRefusedAsDirectInputRefusesThem)
+{
+    IDirectInputDevice8W* device = open(create(simDefaultConfig), 0, exclusive);
+    IDirectInputEffect *effect = nullptr, *made = nullptr;
+    ASSERT_EQ(device->CreateEffect(GUID_Damper, &condition, &effect, nullptr), DI_OK);
+    const struct { DWORD DIEFFECT::*field; DWORD value; const char* error; } cases[] = {
+        {&DIEFFECT::cbTypeSpecificParams, sizeof(DICONDITION), ""},  // one record for every axis
+        {&DIEFFECT::cbTypeSpecificParams, 3 * sizeof(DICONDITION), "records"},
+        {&DIEFFECT::cbTypeSpecificParams, 10, "records"},
+        {&DIEFFECT::dwSize, 12, "size"},
+        {&DIEFFECT::cAxes, 3, "axes"},  // the stick has two actuators
+        {&DIEFFECT::dwFlags, DIEFF_OBJECTOFFSETS, "direction"},
+    };
+    for (const auto& c : cases) {
+        DIEFFECT description = condition;
+        description.*c.field = c.value;
+        const HRESULT hr = *c.error ? DIERR_INVALIDPARAM : DI_OK;
+        EXPECT_EQ(device->CreateEffect(GUID_Damper, &description, &made, nullptr), hr) << c.error;
+        EXPECT_EQ(last("error"), c.error);
+        EXPECT_EQ(effect->SetParameters(&description, DIEP_ALLPARAMS & ~DIEP_AXES), hr) << c.error;  // axes set once
+    }
+}
+
+TEST(Sim, ScriptedFailuresHitExactlyTheChosenCalls)
+{
+    const struct { std::string rule; HRESULT result; const char* failing; } cases[] = {
+        {"fail Poll DIERR_INPUTLOST", DIERR_INPUTLOST, "x........."},
+        {"fail Poll 0x80070005 call=2 count=2", E_ACCESSDENIED, ".xx......."},
+        {"fail Poll E_FAIL call=2 count=2 device=1", E_FAIL, "...x.x...."},
+        {"fail Poll DIERR_NOTACQUIRED call=4 count=all device=0", DIERR_NOTACQUIRED, "......x.x."},
+    };
+    for (const auto& c : cases) {
+        IDirectInput8W* directInput = create((simDefaultConfig + ("device \"P\"\n" + c.rule)).c_str());
+        IDirectInputDevice8W* devices[] = {open(directInput, 0), open(directInput, 1)};
+        std::string failing;
+        for (int i = 0; i < 10; ++i)  // the stick's and the pedals' in turn
+            failing += devices[i % 2]->Poll() == c.result ? 'x' : '.';
+        EXPECT_EQ(failing, c.failing) << c.rule;
+    }
+}
+
+TEST(Sim, TheConfigurationListsDevicesInOrderAndJournalsItsBadLines)
+{
+    const char* const config = "device \"P\"\ndevice \"W\" ffb axes=1  # a comment\njoystick \"X\"\ndevice \"B\" ffb\n"
+                               "fail Frob E_FAIL\nfail Poll E_WHAT\nfail Poll E_FAIL count=some\nvanish 0\n"
+                               "device \"U\ndevice Bare\ndevice \"M\" ffb axes=9";
+    std::string found;
+    for (const DIDEVICEINSTANCEW& instance : enumerate(create(config))) {
+        const std::wstring name = instance.tszInstanceName;
+        found += "|" + std::string(name.begin(), name.end()) + (instance.guidFFDriver.Data1 ? " ffb" : "");
+    }
+    for (const SimCall& call : parseSimCalls(simJournal()))
+        found += call.method == "config-error" ? "|" + call["line"] + ":" + call["reason"] : "";
+    EXPECT_EQ(found, "|P|W ffb|B ffb|3:unknown-keyword|5:fail-method|6:fail-hresult|7:fail-option|8:vanish|9:quote"
+                     "|10:device-name|11:device-option");
+}
+
+// A run leaves the stick acquired and moved, objects held and released, calls, creations and discoveries counted.
+TEST(Sim, ReleasedObjectsAnswerErrorsAndAResetLeavesNothingOfTheRunBefore)
+{
+    IDirectInput8W* before = nullptr;
+    const auto run = [&] {
+        before = create("device \"S\" ffb\nfail DirectInput8Create E_FAIL call=2\nvanish 0 discovery=2");
+        EXPECT_EQ(create(nullptr), nullptr) << "the second creation fails";
+        IDirectInputDevice8W* device = open(before, 0, exclusive);
+        IDirectInputEffect* effect = nullptr;
+        EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+        EXPECT_EQ(device->CreateEffect(GUID_Spring, nullptr, &effect, nullptr), DI_OK);
+        EXPECT_EQ(enumerate(before).size(), 0u) << "vanished at the second discovery";
+        EXPECT_EQ(effect->Release() + effect->Release(), 0u);
+        EXPECT_EQ(simCallsOnReleased(), 1);
+        EXPECT_EQ(simHeldObjects(), (std::vector<std::string>{"dinput", "dev0"}));
+        return simJournal();
+    };
+    const std::vector<std::string> first = run();
+    simSetInput(0, {0});
+    EXPECT_EQ(run(), first);
+    simReset("");
+    EXPECT_EQ(before->GetDeviceStatus(GUID_NULL), E_POINTER) << "made before the reset";
+    EXPECT_EQ(simJournal(), std::vector<std::string>{"dinput GetDeviceStatus error=released -> 0x80004003"});
+}
+
+TEST(SimDll, UsesTheFilesTheEnvironmentNamesAndTimesTheJournal)
+{
+    const TestFolder folder;
+    for (const std::wstring name : {L"config", L"input", L"journal"})
+        SetEnvironmentVariableW((L"KESTRA_SIM_" + name).c_str(), (folder.path() + L"\\sim-" + name + L".txt").c_str());
+    ASSERT_TRUE(folder.write(L"sim-config.txt", {'d', 'e', 'v', 'i', 'c', 'e', ' ', '"', 'H', '"'}));
+    const auto function = reinterpret_cast<decltype(&DirectInput8Create)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(LoadLibraryA(KESTRA_SIM_DLL_PATH), "DirectInput8Create")));
+    ASSERT_NE(function, nullptr) << "no " KESTRA_SIM_DLL_PATH ", a Linux path Wine finds on the working drive, Z:";
+    IDirectInputDevice8W* device = open(create(nullptr, function));
+    for (LONG x : {1111, 2222}) {  // the input file is looked at no more than every 10 ms
+        ASSERT_TRUE(writeInput(folder, {{0, InputLine{x, 7, -1, "01"}}}));
+        Sleep(20);
+        ASSERT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+        EXPECT_EQ(std::vector<LONG>({state.lX, state.lY, state.rgbButtons[1]}), std::vector<LONG>({x, 7, 0x80}));
+    }
+    const std::vector<SimCall> journal = SimJournal(folder).calls();  // each line from milliseconds since the load
+    EXPECT_EQ(journal.at(2).method + " " + journal.at(2)["name"], "CreateDevice \"H\"");
+    EXPECT_GE(journal.back().ms - journal.front().ms, 20);
 }
