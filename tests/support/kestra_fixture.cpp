@@ -9,9 +9,6 @@
 #include <functional>
 #include <type_traits>
 
-std::int64_t KestraFixture::nowMs = 0;
-std::vector<MessageBoxCall> KestraFixture::messageBoxes;
-
 namespace {
 
 std::vector<std::function<void()>> restorers;
@@ -44,31 +41,23 @@ void rememberStartUpState()
     restorers.push_back([] { keyCodeList.clear(); });
 }
 
-std::int64_t readFakeClock()
-{
-    return KestraFixture::nowMs;
-}
-
-int WINAPI recordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
-{
-    KestraFixture::messageBoxes.push_back({owner, text, caption, style});
-    return IDOK;
-}
-
 } // namespace
 
 void KestraFixture::SetUp()
 {
-    static const bool remembered = (rememberStartUpState(), true);
-    (void)remembered;
+    if (restorers.empty())
+        rememberStartUpState();
     for (const auto& restore : restorers)
         restore();
     simReset(oneStick);
     createDirectInput = simDirectInput8Create;
-    showMessageBox = recordMessageBox;
+    showMessageBox = [](HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
+        messageBoxes.push_back({owner, text, caption, style});
+        return IDOK;
+    };
     messageBoxes.clear();
     nowMs = 1'800'000'000'000LL;  // 2027, as a real clock reads
-    wallClockMs = readFakeClock;
+    wallClockMs = [] { return nowMs; };
 }
 
 void KestraFixture::TearDown()
@@ -94,19 +83,15 @@ void KestraFixture::open(const std::string& config)
 std::vector<SimCall> KestraFixture::calls(const std::string& method, const std::string& object)
 {
     std::vector<SimCall> found;
-    for (const SimCall& call : parseSimCalls(simJournal())) {
+    for (const SimCall& call : parseSimCalls(simJournal()))
         if ((method.empty() || call.method == method) && (object.empty() || call.object == object))
             found.push_back(call);
-    }
     return found;
 }
 
 void KestraFixture::setInput(int device, const std::string& buttons, LONG x, LONG y, DWORD pov)
 {
-    StickInput input;
-    input.x = x;
-    input.y = y;
-    input.pov = pov;
+    StickInput input{x, y, pov};
     for (std::size_t i = 0; i < buttons.size() && i < simButtonCount; ++i)
         input.buttons[i] = buttons[i] == '1' ? 0x80 : buttons[i] == 'x' ? 0x81 : 0;
     simSetInput(device, input);

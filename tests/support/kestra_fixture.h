@@ -7,13 +7,8 @@
 #include "app/state.h"
 #include "sim/in_process.h"
 #include "tests/support/sim_journal.h"
-#include "tests/support/test_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
-#include <vector>
 
 inline const std::string oneStick = "device \"Stick\" ffb axes=2\n";
 // A force-feedback stick and, as device 1, pedals without force feedback.
@@ -39,16 +34,15 @@ protected:
     static std::vector<SimCall> calls(const std::string& method = "", const std::string& object = "");
     // The label of the object behind a handle: "eff3", "dev1".
     static std::string labelOf(const IUnknown* object) { return simLabel(object); }
-    // A device's stick, hat and buttons ("0101": button 2 and 4 down) from
-    // its next read.
+    // A device's stick, hat and buttons ("0101": buttons 2 and 4 down) from its next read.
     static void setInput(int device, const std::string& buttons, LONG x = 32767, LONG y = 32767,
                          DWORD pov = 0xFFFFFFFF);
 
     WorkingFolder folder;
 
 public:
-    static std::int64_t nowMs;  // what the program's wall clock reads
-    static std::vector<MessageBoxCall> messageBoxes;
+    inline static std::int64_t nowMs = 0;  // what the program's wall clock reads
+    inline static std::vector<MessageBoxCall> messageBoxes;
 };
 
 // The bytes of "opt.dat" for a record.

@@ -1,60 +1,14 @@
 #include "tests/support/kestra_process.h"
 
-#include <commctrl.h>
-
-#if !defined(KESTRA_EXE_PATH) || !defined(KESTRA_SIM_PATH)
-#error "KESTRA_EXE_PATH and KESTRA_SIM_PATH name the kestra.exe and the simulated dinput8.dll under test"
-#endif
+#include <algorithm>
 
 namespace {
 
 // The build gives Linux paths; Wine shows the Linux root as drive Z:.
-std::wstring windowsPath(const std::string& linuxPath)
+std::wstring windowsPath(std::string linuxPath)
 {
-    std::wstring path = L"Z:";
-    for (char c : linuxPath)
-        path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId)
-        return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    // GetWindowTextW reads another process's title without waiting for it.
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    if (_wcsicmp(className, search->className) != 0 || std::wstring(title) != search->title)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// Wine loads its own dinput8 even when one lies beside the program, unless
-// told otherwise for that program. WINEDLLOVERRIDES in a child's environment
-// is not read, so the rule goes into the prefix's registry. Where no
-// dinput8.dll lies beside kestra.exe, Wine still falls back to its own.
-void preferDllBesideKestra()
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\kestra.exe\\DllOverrides", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    const wchar_t order[] = L"native,builtin";
-    RegSetValueExW(key, L"dinput8", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof(order));
-    RegCloseKey(key);
+    std::replace(linuxPath.begin(), linuxPath.end(), '/', '\\');
+    return L"Z:" + std::wstring(linuxPath.begin(), linuxPath.end());
 }
 
 } // namespace
@@ -65,13 +19,12 @@ std::string kestraSimPath = KESTRA_SIM_PATH;
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition())
-            return true;
+    while (!condition()) {
         if (GetTickCount64() >= deadline)
             return false;
         Sleep(20);
     }
+    return true;
 }
 
 KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
@@ -79,13 +32,18 @@ KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
     std::wstring exe = windowsPath(kestraExePath);
     if (directInput == DirectInput::Simulated) {
         // Both beside each other, as on Windows, where a dinput8.dll next to
-        // the program is loaded first; Wine needs the override to do the same.
+        // the program is loaded first. Wine loads its own unless told otherwise
+        // for that program, and reads no WINEDLLOVERRIDES from a child's
+        // environment: the rule goes into the prefix's registry. Where no
+        // dinput8.dll lies beside kestra.exe, Wine still falls back to its own.
         const std::wstring copy = folder.file(L"kestra.exe");
         if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE) ||
             !CopyFileW(windowsPath(kestraSimPath).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
             return;
         exe = copy;
-        preferDllBesideKestra();
+        const wchar_t order[] = L"native,builtin";
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\kestra.exe\\DllOverrides", L"dinput8", REG_SZ,
+                        order, sizeof(order));
     }
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
@@ -97,9 +55,7 @@ KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
 
 KestraProcess::~KestraProcess()
 {
-    if (!process.hProcess)
-        return;
-    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+    if (process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, 5000);
     }
@@ -109,9 +65,15 @@ KestraProcess::~KestraProcess()
 
 HWND KestraProcess::findWindow(const wchar_t* className, const wchar_t* title) const
 {
-    WindowSearch search{process.dwProcessId, className, title, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    // FindWindowExW reads titles without messaging, so a busy window does not
+    // stall it; another test's kestra.exe may show the same window meanwhile.
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, title));) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process.dwProcessId)
+            return window;
+    }
+    return nullptr;
 }
 
 HWND KestraProcess::mainWindow(DWORD timeoutMs) const
@@ -133,16 +95,12 @@ long KestraProcess::waitForExit(DWORD timeoutMs)
 MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs)
 {
     MessageBoxSeen seen;
-    waitUntil([&] { return (seen.window = kestra.findWindow(L"#32770", L"VIZazav")) != nullptr; }, timeoutMs);
-    if (!seen.window)
+    if (!waitUntil([&] { return (seen.window = kestra.findWindow(L"#32770", L"VIZazav")) != nullptr; }, timeoutMs))
         return seen;
     // The message is the box's one static text that is not its icon.
-    for (HWND child = GetWindow(seen.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t className[64] = {};
-        GetClassNameW(child, className, 64);
-        if (_wcsicmp(className, L"Static") == 0 && !textOf(child).empty())
-            seen.text = textOf(child);
-    }
+    for (HWND child = nullptr; (child = FindWindowExW(seen.window, child, L"Static", nullptr));)
+        if (std::wstring text = textOf(child); !text.empty())
+            seen.text = text;
     return seen;
 }
 

@@ -4,12 +4,7 @@
 
 #include "tests/support/test_folder.h"
 
-#include <windows.h>
-
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);

@@ -1,37 +1,27 @@
 #include "tests/support/sim_journal.h"
 
-#include <windows.h>
+#include "tests/support/kestra_process.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
-
-std::string SimCall::operator[](const std::string& key) const
-{
-    auto found = values.find(key);
-    return found == values.end() ? std::string() : found->second;
-}
 
 namespace {
 
 // Splits on spaces outside double quotes.
 std::vector<std::string> words(const std::string& line)
 {
-    std::vector<std::string> found;
-    std::string word;
+    std::vector<std::string> found(1);
     bool quoted = false;
     for (char c : line) {
-        if (c == '"')
-            quoted = !quoted;
-        if (c == ' ' && !quoted) {
-            if (!word.empty())
-                found.push_back(word);
-            word.clear();
-        } else {
-            word += c;
-        }
+        quoted ^= (c == '"');
+        if (c != ' ' || quoted)
+            found.back() += c;
+        else if (!found.back().empty())
+            found.emplace_back();
     }
-    if (!word.empty())
-        found.push_back(word);
+    if (found.back().empty())
+        found.pop_back();
     return found;
 }
 
@@ -45,25 +35,16 @@ SimCall parseSimCall(const std::string& line)
     if (i < parts.size() && parts[i].find_first_not_of("0123456789") == std::string::npos)
         call.ms = std::strtoll(parts[i++].c_str(), nullptr, 10);
     // DirectInput8Create has no object before its method.
-    if (i < parts.size() && parts[i] == "DirectInput8Create") {
-        call.object = "dinput";
-    } else if (i < parts.size()) {
-        call.object = parts[i++];
-    }
+    if (i < parts.size())
+        call.object = parts[i] == "DirectInput8Create" ? "dinput" : parts[i++];
     if (i < parts.size())
         call.method = parts[i++];
-    for (; i < parts.size(); ++i) {
-        if (parts[i] == "->") {
-            if (i + 1 < parts.size())
-                call.result = parts[i + 1];
-            break;
-        }
+    for (; i < parts.size() && parts[i] != "->"; ++i) {
         const std::size_t equals = parts[i].find('=');
-        if (equals == std::string::npos)
-            call.values[parts[i]] = "";
-        else
-            call.values[parts[i].substr(0, equals)] = parts[i].substr(equals + 1);
+        call.values[parts[i].substr(0, equals)] = equals == std::string::npos ? "" : parts[i].substr(equals + 1);
     }
+    if (i + 1 < parts.size())
+        call.result = parts[i + 1];
     return call;
 }
 
@@ -79,20 +60,12 @@ std::vector<SimCall> parseSimCalls(const std::vector<std::string>& lines)
 
 std::vector<SimCall> SimJournal::calls() const
 {
-    const std::vector<std::uint8_t> bytes = folder.read(L"sim-journal.txt");
-    std::vector<SimCall> found;
-    std::string line;
-    for (std::uint8_t byte : bytes) {
-        if (byte == '\n') {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            found.push_back(parseSimCall(line));
-            line.clear();
-        } else {
-            line += static_cast<char>(byte);
-        }
-    }
-    return found;  // a line still being written is left for the next read
+    const std::string all = text();
+    std::vector<std::string> lines;
+    // Whole lines only: a line still being written is left for the next read.
+    for (std::size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(all.substr(start, end - start - (end > start && all[end - 1] == '\r')));
+    return parseSimCalls(lines);
 }
 
 void SimJournal::mark()
@@ -103,26 +76,19 @@ void SimJournal::mark()
 std::vector<SimCall> SimJournal::sinceMark() const
 {
     std::vector<SimCall> all = calls();
-    if (marked >= all.size())
-        return {};
-    return std::vector<SimCall>(all.begin() + static_cast<std::ptrdiff_t>(marked), all.end());
+    all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(marked, all.size())));
+    return all;
 }
 
 bool SimJournal::waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found, unsigned timeoutMs) const
 {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        for (const SimCall& call : sinceMark()) {
-            if (match(call)) {
-                if (found)
-                    *found = call;
-                return true;
-            }
-        }
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(20);
-    }
+    return waitUntil([&] {
+        const std::vector<SimCall> since = sinceMark();
+        const auto hit = std::find_if(since.begin(), since.end(), match);
+        if (hit != since.end() && found)
+            *found = *hit;
+        return hit != since.end();
+    }, timeoutMs);
 }
 
 std::string SimJournal::text() const
@@ -138,20 +104,15 @@ std::function<bool(const SimCall&)> called(const std::string& object, const std:
 
 std::function<bool(const SimCall&)> succeeded(const std::string& object, const std::string& method)
 {
-    return [object, method](const SimCall& call) {
-        return call.object == object && call.method == method && call.result.rfind("0x8", 0) != 0;
-    };
+    return [is = called(object, method)](const SimCall& call) { return is(call) && call.result.rfind("0x8", 0) != 0; };
 }
 
 bool writeInput(const TestFolder& folder, const std::map<int, InputLine>& devices)
 {
     std::ostringstream text;
-    for (const auto& [index, input] : devices) {
-        text << index << " x=" << input.x << " y=" << input.y << " pov=" << input.pov;
-        if (!input.buttons.empty())
-            text << " buttons=" << input.buttons;
-        text << "\n";
-    }
+    for (const auto& [index, input] : devices)
+        text << index << " x=" << input.x << " y=" << input.y << " pov=" << input.pov
+             << (input.buttons.empty() ? "" : " buttons=" + input.buttons) << "\n";
     const std::string content = text.str();
     folder.write(L"sim-input.new", std::vector<std::uint8_t>(content.begin(), content.end()));
     // Wine refuses to replace a file that any process holds open, and the

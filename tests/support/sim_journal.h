@@ -4,11 +4,8 @@
 
 #include "tests/support/test_folder.h"
 
-#include <cstdint>
 #include <functional>
 #include <map>
-#include <string>
-#include <vector>
 
 // One journal line: "<ms> <object> <method> key=value ... -> 0x<hr>".
 struct SimCall {
@@ -20,7 +17,7 @@ struct SimCall {
     std::string line;    // as written
 
     bool has(const std::string& key) const { return values.count(key) != 0; }
-    std::string operator[](const std::string& key) const;
+    std::string operator[](const std::string& key) const { return has(key) ? values.at(key) : std::string(); }
 };
 
 // Lines as the in-process sim gives them, or as the file has them.

@@ -1,79 +1,49 @@
 #include "tests/support/test_folder.h"
 
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
 TestFolder::TestFolder()
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
     static int serial = 0;
+    std::error_code error;
+    const fs::path prefix = fs::temp_directory_path(error) / (L"kestra-test-" + std::to_wstring(GetCurrentProcessId()));
     // Wine reuses process ids, and a crashed run leaves its folder behind.
     do {
-        folder = std::wstring(temp) + L"kestra-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++serial);
-    } while (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+        folder = prefix.wstring() + L"-" + std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++serial);
+    } while (!fs::create_directory(folder, error) && !error);
 }
 
 TestFolder::~TestFolder()
 {
-    for (const std::wstring& name : names()) {
-        const std::wstring path = file(name.c_str());
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileW(path.c_str()))
-            RemoveDirectoryW(path.c_str());
-    }
-    RemoveDirectoryW(folder.c_str());
+    // remove_all leaves read-only files behind.
+    for (const std::wstring& name : names())
+        SetFileAttributesW(file(name.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::error_code error;
+    fs::remove_all(folder, error);
 }
 
+// Opened shared for reading and writing: another process may be appending to it meanwhile.
 std::vector<std::uint8_t> TestFolder::read(const wchar_t* name) const
 {
-    // Shared every way: another process may be appending to it meanwhile.
-    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return {};
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(handle, chunk, sizeof chunk, &read, nullptr) && read > 0)
-        bytes.insert(bytes.end(), chunk, chunk + read);
-    CloseHandle(handle);
-    return bytes;
+    std::ifstream in(file(name).c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool TestFolder::write(const wchar_t* name, const std::vector<std::uint8_t>& bytes) const
 {
-    HANDLE handle = CreateFileW(file(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    if (!bytes.empty())
-        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(handle);
-    return written == bytes.size();
+    std::ofstream out(file(name).c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return out.flush().good();
 }
 
 std::vector<std::wstring> TestFolder::names() const
 {
     std::vector<std::wstring> found;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(file(L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..")
-            found.push_back(name);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+        found.push_back(entry.path().filename().wstring());
     return found;
-}
-
-WorkingFolder::WorkingFolder()
-{
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(path().c_str());
-}
-
-WorkingFolder::~WorkingFolder()
-{
-    SetCurrentDirectoryW(previous);
 }

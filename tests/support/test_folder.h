@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,10 @@ private:
 // A TestFolder that is the working directory while it exists.
 class WorkingFolder : public TestFolder {
 public:
-    WorkingFolder();
-    ~WorkingFolder();
+    WorkingFolder() { std::filesystem::current_path(path(), error); }
+    ~WorkingFolder() { std::filesystem::current_path(previous, error); }
 
 private:
-    wchar_t previous[MAX_PATH] = {};
+    std::error_code error;
+    const std::filesystem::path previous = std::filesystem::current_path(error);
 };

@@ -21,38 +21,10 @@ void WindowFixture::TearDown()
     if (mainWindow)
         DestroyWindow(mainWindow);
     // Drop the quit message WM_DESTROY posted, so the next test starts clean.
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
     }
     UnregisterClassW(windowClassName, GetModuleHandleW(nullptr));
     KestraFixture::TearDown();
-}
-
-std::wstring WindowFixture::textOf(HWND window)
-{
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
-}
-
-int WindowFixture::selectionOf(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
-}
-
-int WindowFixture::entryCount(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
-}
-
-bool WindowFixture::isChecked(HWND checkBox)
-{
-    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool WindowFixture::menuChecked(UINT command)
-{
-    return GetMenuState(mainMenu, command, MF_BYCOMMAND) & MF_CHECKED;
 }
 
 void WindowFixture::chooseRow(HWND list, int row)
