@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
 // simReset(config) unless null, then DirectInput8Create: the sim's in process, or the DLL's.
 IDirectInput8W* create(const char* config, decltype(&DirectInput8Create) function = simDirectInput8Create)
 {
@@ -172,3 +174,5 @@ TEST(SimDll, UsesTheFilesTheEnvironmentNamesAndTimesTheJournal)
     EXPECT_EQ(journal.at(2).method + " " + journal.at(2)["name"], "CreateDevice \"H\"");
     EXPECT_GE(journal.back().ms - journal.front().ms, 20);
 }
+
+} // namespace
