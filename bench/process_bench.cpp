@@ -2,6 +2,7 @@
 // cost, memory, restarts, and an endurance run. Figures the process itself
 // reports where Wine implements them, the Linux process's /proc otherwise.
 #include "bench/bench_clock.h"
+#include "bench/linux_proc.h"
 #include "tests/support/kestra_process.h"
 #include "tests/support/sim_journal.h"
 #include "tests/support/settings_bytes.h"
@@ -48,68 +49,12 @@ void prepare(const TestFolder& folder, int trimmerMode = 3)
     folder.write(L"sim-input.txt", Bytes(input.begin(), input.end()));
 }
 
-std::string readText(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
-        text.append(chunk, read);
-    CloseHandle(file);
-    return text;
-}
-
-// The first Linux process whose command line holds both needles.
-int linuxPidWith(const std::string& needle, const std::string& other)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
-    int pid = 0;
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const int candidate = _wtoi(found.cFileName);
-        if (candidate <= 0)
-            continue;
-        const std::string commandLine =
-            readText(L"Z:\\proc\\" + std::wstring(found.cFileName) + L"\\cmdline");
-        if (commandLine.find(needle) != std::string::npos && commandLine.find(other) != std::string::npos)
-            pid = candidate;
-    } while (!pid && FindNextFileW(search, &found));
-    FindClose(search);
-    return pid;
-}
-
 // The Linux process behind a Wine process: the one whose command line names
 // the program in the given folder.
 int linuxPidOf(const std::wstring& folder)
 {
     std::string needle(folder.begin(), folder.end());
     return linuxPidWith(needle.substr(needle.find_last_of('\\') + 1), "kestra.exe");
-}
-
-// Time a Linux process has run on a CPU, all its threads together, in
-// nanoseconds: the scheduler's own count (schedstat), not the clock-tick
-// samples of utime and stime, which are too coarse for a process that runs
-// a few milliseconds a second.
-long long cpuNanoseconds(int pid)
-{
-    const std::wstring tasks = L"Z:\\proc\\" + std::to_wstring(pid) + L"\\task\\";
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((tasks + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    long long total = 0;
-    do {
-        if (_wtoi(found.cFileName) > 0)
-            total += std::atoll(readText(tasks + found.cFileName + L"\\schedstat").c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return total;
 }
 
 // CPU use of Kestra's process and of the wineserver, which serves its

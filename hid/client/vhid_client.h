@@ -14,6 +14,7 @@ namespace kvhid {
 struct OutputRecord {
     std::uint32_t sequence = 0;
     std::uint32_t ioctl = 0;
+    double ms = 0;  // when the driver made the record, on its clock
     std::vector<std::uint8_t> bytes; // bytes[0] is the report ID
 };
 
@@ -23,6 +24,14 @@ std::wstring findDevicePath();
 // Waits until the stick is present, up to the deadline.
 std::wstring waitForDevicePath(std::chrono::milliseconds deadline);
 
+// The stick's root device added, with the driver of the INF at `inf` installed
+// on it: the stick plugged in. Its HID device follows shortly after.
+bool plugIn(const std::wstring& inf);
+// The root device removed, as when the cable is pulled: Plug and Play removes
+// the HID device from under every handle open on it. The driver stays loaded,
+// with the reports it recorded.
+bool unplug();
+
 class Stick {
 public:
     Stick() = default;
@@ -30,10 +39,13 @@ public:
     Stick(const Stick&) = delete;
     Stick& operator=(const Stick&) = delete;
 
-    // Opens the stick; false (and GetLastError) when it is not there.
+    // Opens the stick (again, once plugged back in); false (and GetLastError)
+    // when it is not there.
     bool open(const std::wstring& path);
 
     bool setInput(const kvhid_input& input);
+    // How often hidclass reads the input from the driver (Wine's default: 200 ms).
+    bool setPollMs(unsigned long ms);
     // Every report recorded from sequence number `first` on.
     bool outputsSince(std::uint32_t first, std::vector<OutputRecord>& out, std::uint32_t* total = nullptr);
     // The number of reports recorded so far: where a test's own reports begin.

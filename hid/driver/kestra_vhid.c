@@ -281,6 +281,8 @@ static UCHAR inputReport[INPUT_REPORT_BYTES] = {KVHID_REPORT_INPUT};
 static struct kvhid_output_record records[RECORD_CAPACITY];
 static ULONG recordTotal;
 
+static LARGE_INTEGER counterFrequency;
+
 static void recordOutput(ULONG ioctl, const UCHAR* data, ULONG length)
 {
     struct kvhid_output_record* r;
@@ -291,6 +293,8 @@ static void recordOutput(ULONG ioctl, const UCHAR* data, ULONG length)
     r->sequence = recordTotal;
     r->ioctl = ioctl;
     r->length = length;
+    r->reserved = 0;
+    r->time = (uint64_t)KeQueryPerformanceCounter(&counterFrequency).QuadPart;
     for (i = 0; i < KVHID_RECORD_BYTES; ++i)
         r->data[i] = i < kept ? data[i] : 0;
     ++recordTotal;
@@ -338,6 +342,7 @@ static ULONG copyRecords(ULONG first, struct kvhid_outputs* out, ULONG capacity)
     if (first < oldest)
         first = oldest;
     out->total = recordTotal;
+    out->frequency = (uint64_t)counterFrequency.QuadPart;
     out->count = 0;
     for (i = first; i < recordTotal && out->count < room; ++i)
         out->records[out->count++] = records[i % RECORD_CAPACITY];
@@ -469,6 +474,7 @@ static NTSTATUS NTAPI controlIoctl(DEVICE_OBJECT* device, IRP* irp)
         if (inLength < sizeof(struct kvhid_input) || !buffer)
             return complete(irp, STATUS_INVALID_PARAMETER, 0);
         setInput(buffer);
+        recordOutput(KVHID_IOCTL_SET_INPUT, inputReport, INPUT_REPORT_BYTES);
         return complete(irp, STATUS_SUCCESS, 0);
     }
     if (code == KVHID_IOCTL_GET_OUTPUTS) {
@@ -484,6 +490,14 @@ static NTSTATUS NTAPI controlIoctl(DEVICE_OBJECT* device, IRP* irp)
 static NTSTATUS NTAPI pnp(DEVICE_OBJECT* device, IRP* irp)
 {
     HID_DEVICE_EXTENSION* ext = device->DeviceExtension;
+    /* A stick plugged in (again) reads at rest, whatever it held when it was
+     * pulled out. The records outlive it, as the driver stays loaded: one of
+     * its own marks where each plug-in falls among the reports. */
+    if (IoGetCurrentIrpStackLocation(irp)->MinorFunction == IRP_MN_START_DEVICE) {
+        static const struct kvhid_input rest;
+        setInput(&rest);
+        recordOutput(KVHID_RECORD_PLUGGED_IN, NULL, 0);
+    }
     IoSkipCurrentIrpStackLocation(irp);
     return IoCallDriver(ext->NextDeviceObject, irp);
 }
@@ -531,6 +545,7 @@ NTSTATUS NTAPI DriverEntry(DRIVER_OBJECT* driver, UNICODE_STRING* registryPath)
 
     readSettings(registryPath);
     buildReportDescriptor();
+    KeQueryPerformanceCounter(&counterFrequency);
 
     driver->DriverExtension->AddDevice = addDevice;
     driver->DriverUnload = unload;

@@ -54,17 +54,27 @@ struct kvhid_input {
 #define KVHID_RECORD_BYTES 32
 #define KVHID_MAX_RECORDS_PER_CALL 256
 
-/* One report the driver received, with the request that carried it. */
+/* The request code of the record the driver makes each time the device starts,
+ * as when it is plugged in: no report, length 0. */
+#define KVHID_RECORD_PLUGGED_IN 0u
+
+/* One report the driver received, with the request that carried it and when,
+ * on the driver's performance counter. An input the test set is recorded too
+ * (request code KVHID_IOCTL_SET_INPUT, the input report as it now reads), so
+ * the time from an input to the report it causes is on one clock. */
 struct kvhid_output_record {
     uint32_t sequence;
     uint32_t ioctl;
     uint32_t length;
+    uint32_t reserved;
+    uint64_t time;
     uint8_t data[KVHID_RECORD_BYTES]; /* data[0] is the report ID */
 };
 
 struct kvhid_outputs {
-    uint32_t total; /* reports received since the driver started */
+    uint32_t total; /* records made since the driver started */
     uint32_t count; /* records that follow */
+    uint64_t frequency; /* of the counter the times are read from, per second */
     struct kvhid_output_record records[KVHID_MAX_RECORDS_PER_CALL];
 };
 

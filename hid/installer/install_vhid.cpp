@@ -7,8 +7,6 @@
 #include "vhid_client.h"
 
 #include <windows.h>
-#include <newdev.h>
-#include <setupapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -17,9 +15,6 @@
 #include <thread>
 
 namespace {
-
-// The System setup class, as in the INF.
-const GUID systemClass = {0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 std::wstring besideThisProgram(const wchar_t* name)
 {
@@ -39,35 +34,6 @@ bool setFfbAxes(DWORD axes)
     const bool ok = RegSetValueExW(key, L"FfbAxes", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&axes), sizeof(axes))
         == ERROR_SUCCESS;
     RegCloseKey(key);
-    return ok;
-}
-
-// A root device carrying the stick's hardware ID; one is enough.
-bool createRootDevice()
-{
-    HDEVINFO set = SetupDiCreateDeviceInfoList(&systemClass, nullptr);
-    if (set == INVALID_HANDLE_VALUE)
-        return false;
-    SP_DEVINFO_DATA device = {};
-    device.cbSize = sizeof(device);
-    bool ok = true;
-    if (!SetupDiCreateDeviceInfoW(set, L"root\\kestra_vhid\\0000", &systemClass, nullptr, nullptr, 0, &device)) {
-        // Installed before: the driver update below is all that is left to do.
-        ok = GetLastError() == ERROR_DEVINST_ALREADY_EXISTS;
-        if (!ok)
-            std::fwprintf(stderr, L"SetupDiCreateDeviceInfo failed: %lu\n", GetLastError());
-    } else {
-        static const wchar_t hardwareId[] = KVHID_HARDWARE_ID L"\0";
-        if (!SetupDiSetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID,
-                                               reinterpret_cast<const BYTE*>(hardwareId), sizeof(hardwareId))) {
-            std::fwprintf(stderr, L"SetupDiSetDeviceRegistryProperty failed: %lu\n", GetLastError());
-            ok = false;
-        } else if (!SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &device)) {
-            std::fwprintf(stderr, L"DIF_REGISTERDEVICE failed: %lu\n", GetLastError());
-            ok = false;
-        }
-    }
-    SetupDiDestroyDeviceInfoList(set);
     return ok;
 }
 
@@ -148,15 +114,8 @@ int wmain(int argc, wchar_t** argv)
         std::fwprintf(stderr, L"cannot write the driver's settings\n");
         return 1;
     }
-    if (!createRootDevice())
+    if (!kvhid::plugIn(besideThisProgram(L"kestra_vhid.inf")))
         return 1;
-
-    const std::wstring inf = besideThisProgram(L"kestra_vhid.inf");
-    BOOL reboot = FALSE;
-    if (!UpdateDriverForPlugAndPlayDevicesW(nullptr, KVHID_HARDWARE_ID, inf.c_str(), INSTALLFLAG_FORCE, &reboot)) {
-        std::fwprintf(stderr, L"UpdateDriverForPlugAndPlayDevices(%ls) failed: %lu\n", inf.c_str(), GetLastError());
-        return 1;
-    }
     if (!installedDriverIsThisBuild()) {
         std::fwprintf(stderr, L"an older kestra_vhid.sys is loaded: stop this prefix's Wine server and install again\n");
         return 1;

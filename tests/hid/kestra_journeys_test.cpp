@@ -1,7 +1,10 @@
 // The real kestra.exe on Wine's own DirectInput (no dinput8.dll beside it)
 // against the virtual stick: the PID reports its actions turn into.
+#include "bench/linux_proc.h"
 #include "pid_reports.h"
 #include "tests/support/kestra_process.h"
+#include "tests/support/settings_bytes.h"
+#include "ui/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +17,36 @@ namespace {
 
 // Controls by creation order.
 constexpr int springSlider = 12, hotkeyList = 30;
+// The restart hotkey: an unassigned code no X key produces, so Wine never
+// resets it when one of its windows gains the focus.
+constexpr WORD restartKey = 0x9A;
+constexpr std::size_t reinitKeyAt = 48;  // in opt.dat
+
+// What plays since DirectInput last acquired the stick. The next tick's
+// SetParameters may send the stopped second set too; that is left out.
+kvhid::Reports playingSinceLastReset(const std::vector<kvhid::OutputRecord>& records)
+{
+    kvhid::Reports reports = kvhid::decode(kvhid::sinceLastReset(records));
+    for (auto block = reports.types.begin(); block != reports.types.end();)
+        block = reports.playing.count(block->first) ? std::next(block) : reports.types.erase(block);
+    return reports;
+}
+
+// The INF the installer staged beside the driver, as Wine names the Linux path.
+std::wstring stagedInf()
+{
+    std::string path = KVHID_STAGE "/kestra_vhid.inf";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return L"Z:" + std::wstring(path.begin(), path.end());
+}
+
+// The first axis's centre offset in the block's latest Set Condition, or -1 when
+// there is none (the offsets here are below zero).
+int firstAxisOffset(const std::vector<kvhid::OutputRecord>& records, int block)
+{
+    const kvhid::Reports r = kvhid::decode(records);
+    return r.conditions.count(block) && r.conditions.at(block).count(0) ? r.conditions.at(block).at(0).offset : -1;
+}
 
 // The set sent in `reports`: a spring, damper and friction, each playing, with
 // one centred condition record per force axis of its type's strength.
@@ -59,10 +92,23 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return entryCount(controls[hotkeyList]) > 0; }));
     }
 
-    // Waits until `enough` holds for the reports recorded since `from`.
-    bool waitFor(std::uint32_t from, const std::function<bool(const kvhid::Reports&)>& enough)
+    // A journey that pulls the stick out leaves it plugged in, and no key down.
+    void TearDown() override
     {
-        if (waitUntil([&] { return stick.outputsSince(from, records) && enough(kvhid::decode(records)); }, 30000))
+        if (keyDown)
+            pressKey(restartKey, false);
+        if (kvhid::findDevicePath().empty())
+            kvhid::plugIn(stagedInf());
+    }
+
+    // Waits until `enough` holds for the reports recorded since `from`, or
+    // with `lastAcquire` for those since DirectInput last acquired the stick.
+    bool waitFor(std::uint32_t from, const std::function<bool(const kvhid::Reports&)>& enough, bool lastAcquire = false)
+    {
+        if (waitUntil([&] {
+                return stick.outputsSince(from, records)
+                    && enough(kvhid::decode(lastAcquire ? kvhid::sinceLastReset(records) : records));
+            }, 30000))
             return true;
         ADD_FAILURE() << "reports so far:\n" << kvhid::describe(records);
         return false;
@@ -72,6 +118,23 @@ protected:
     {
         ASSERT_TRUE(stick.setInput(kvhid_input{x, y, 0, buttons}));
         Sleep(250);  // several ticks, and past the toggle's 200 ms
+    }
+
+    // Sets the first spring's slider to `percent` and waits until the playing
+    // spring carries it on both axes.
+    void slideSpring(int percent)
+    {
+        const int spring = *startUp.springs.begin();
+        const std::uint32_t moved = stick.mark();
+        SendMessageW(controls[springSlider], TBM_SETPOS, TRUE, percent);
+        SendMessageW(window, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(controls[springSlider]));
+        ASSERT_TRUE(waitFor(moved, [&](const kvhid::Reports& r) {
+            return r.conditions.count(spring) && r.conditions.at(spring).size() == 2;
+        }));
+        const kvhid::Reports slid = kvhid::decode(records);
+        for (const auto& [axis, c] : slid.conditions.at(spring))
+            for (int value : c.strength)
+                EXPECT_EQ(percent * 100, value) << "axis " << axis;
     }
 
     void quit()
@@ -88,6 +151,7 @@ protected:
     std::unique_ptr<KestraProcess> kestra;
     HWND window = nullptr;
     std::vector<HWND> controls;
+    bool keyDown = false;
 };
 
 // DirectInput sends an effect when it first starts on the acquired device,
@@ -97,17 +161,7 @@ TEST_F(KestraOnWineDirectInput, StartUpSliderAndExit)
     ASSERT_NO_FATAL_FAILURE(start(2));
 
     // The playing spring's new strength goes out at once (37 %).
-    const int spring = *startUp.springs.begin();
-    const std::uint32_t moved = stick.mark();
-    SendMessageW(controls[springSlider], TBM_SETPOS, TRUE, 37);
-    SendMessageW(window, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(controls[springSlider]));
-    ASSERT_TRUE(waitFor(moved, [&](const kvhid::Reports& r) {
-        return r.conditions.count(spring) && r.conditions.at(spring).size() == 2;
-    }));
-    const kvhid::Reports slid = kvhid::decode(records);
-    for (const auto& [axis, c] : slid.conditions.at(spring))
-        for (int value : c.strength)
-            EXPECT_EQ(3700, value) << "axis " << axis;
+    ASSERT_NO_FATAL_FAILURE(slideSpring(37));
 
     // The slider's SetParameters sent the stopped second set to the stick too.
     ASSERT_TRUE(stick.outputsSince(mark, records));
@@ -166,6 +220,81 @@ TEST_F(KestraOnWineDirectInput, ToggleReleasesTheForcesAndTrimsTheSpring)
         EXPECT_NEAR(0, centred.conditions.at(block).at(0).offset, 2) << "block " << block;
         EXPECT_NEAR(-5000, centred.conditions.at(block).at(1).offset, 2) << "block " << block;
     }
+    quit();
+}
+
+// The stick pulled out while the forces play and both trimmers run, the hat
+// held: Kestra idles on, answering its window, silent and without spinning,
+// and its trimmers move nothing. Plugged back in at rest, the stick gets the
+// forces back, centred where they were; then the menu's restart and the
+// hotkey each send the first set again, with the strength stored before.
+TEST_F(KestraOnWineDirectInput, UnplugAndReplugThenRestart)
+{
+    std::vector<std::uint8_t> stored = defaultSettingsFile;
+    stored[reinitKeyAt] = restartKey;
+    ASSERT_TRUE(folder.write(L"opt.dat", stored));
+    ASSERT_NO_FATAL_FAILURE(start(2));
+    SendMessageW(window, WM_COMMAND, IDM_BOTH_TRIMMERS, 0);
+    ASSERT_NO_FATAL_FAILURE(slideSpring(37));
+    std::string exe = "Z:" + kestraExePath;  // the command line Wine gives the Linux process
+    std::replace(exe.begin(), exe.end(), '/', '\\');
+    const int pid = linuxPidWith(exe, "kestra.exe");
+    ASSERT_NE(pid, 0) << "no Linux process runs kestra.exe";
+    auto cpuMsOverTwoSeconds = [pid] {
+        const long long before = cpuNanoseconds(pid);
+        Sleep(2000);
+        return (cpuNanoseconds(pid) - before) / 1e6;
+    };
+    const double idle = cpuMsOverTwoSeconds();
+
+    // Hat up: each tick moves the centre a step, X first with "Swap Axis".
+    const int spring = *startUp.springs.begin();
+    const std::uint32_t held = stick.mark();
+    ASSERT_TRUE(stick.setInput(kvhid_input{0, 0, 1, 0}));
+    ASSERT_TRUE(waitUntil([&] { return stick.outputsSince(held, records) && firstAxisOffset(records, spring) <= -500; },
+                          30000))
+        << kvhid::describe(records);
+    ASSERT_TRUE(kvhid::unplug());
+    ASSERT_TRUE(waitUntil([] { return kvhid::findDevicePath().empty(); })) << "the stick is still there";
+
+    const double unplugged = cpuMsOverTwoSeconds();
+    EXPECT_LT(unplugged, idle + 200) << "CPU ms over 2 s; idle: " << idle;
+    DWORD_PTR answer = 0;
+    EXPECT_NE(0, SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer)) << "window hangs";
+    EXPECT_EQ(nullptr, kestra->findWindow(L"#32770", L"VIZazav")) << "a message box";
+
+    // Back in: the trimmers' next poll acquires it again (Wine reopens the
+    // device), and the playing set goes out afresh with its centre. A trimmer
+    // stepping on the last hat it read while the stick was gone would have
+    // moved it by a step a tick; one step may have missed the stick as it
+    // went. (While Plug and Play removes it, Wine may reopen it once more.)
+    ASSERT_TRUE(kvhid::plugIn(stagedInf()));
+    const std::wstring path = kvhid::waitForDevicePath(std::chrono::seconds(10));
+    ASSERT_FALSE(path.empty()) << "the stick did not come back";
+    ASSERT_TRUE(stick.open(path));
+    ASSERT_TRUE(waitUntil([&] {
+        return stick.outputsSince(held, records) && firstAxisOffset(kvhid::sincePluggedIn(records), spring) != -1;
+    }, 30000)) << kvhid::describe(records);
+    const std::vector<kvhid::OutputRecord> revived = kvhid::sincePluggedIn(records);
+    const int wentAt = firstAxisOffset({records.begin(), records.end() - revived.size()}, spring);
+    const int cameAt = firstAxisOffset(revived, spring);
+    EXPECT_LE(cameAt, wentAt) << kvhid::describe(records);
+    EXPECT_LE(wentAt - cameAt, 125) << kvhid::describe(records);
+
+    const std::uint32_t beforeMenu = stick.mark();
+    SendMessageW(window, WM_COMMAND, IDM_INIT_DIRECTINPUT, 0);
+    const std::map<int, int> strengths = {{KVHID_ET_SPRING, 3700}, {KVHID_ET_DAMPER, 0}, {KVHID_ET_FRICTION, 0}};
+    const auto firstSetPlays = [](const kvhid::Reports& r) { return r.playing.size() >= 3; };
+    ASSERT_TRUE(waitFor(beforeMenu, firstSetPlays, true));
+    expectSetSent(playingSinceLastReset(records), 2, strengths);
+
+    const std::uint32_t beforeKey = stick.mark();
+    pressKey(restartKey, true);
+    keyDown = true;
+    ASSERT_TRUE(waitFor(beforeKey, firstSetPlays, true));
+    pressKey(restartKey, false);
+    keyDown = false;
+    expectSetSent(playingSinceLastReset(records), 2, strengths);
     quit();
 }
 

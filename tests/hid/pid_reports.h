@@ -4,6 +4,7 @@
 
 #include "vhid_client.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -55,12 +56,40 @@ inline Reports decode(const std::vector<OutputRecord>& records)
     return reports;
 }
 
+// The records after the last one that `marks`; none without such a record.
+template <typename Marks>
+std::vector<OutputRecord> afterLast(const std::vector<OutputRecord>& records, Marks marks)
+{
+    const auto mark = std::find_if(records.rbegin(), records.rend(), marks);
+    if (mark == records.rend())
+        return {};
+    return {mark.base(), records.end()};
+}
+
+// What the stick got since DirectInput last acquired it (and reset it).
+inline std::vector<OutputRecord> sinceLastReset(const std::vector<OutputRecord>& records)
+{
+    return afterLast(records, [](const OutputRecord& r) {
+        return r.bytes.size() > 1 && r.bytes[0] == KVHID_REPORT_DEVICE_CONTROL && r.bytes[1] == KVHID_DC_DEVICE_RESET;
+    });
+}
+
+// What the stick got since it was last plugged in.
+inline std::vector<OutputRecord> sincePluggedIn(const std::vector<OutputRecord>& records)
+{
+    return afterLast(records, [](const OutputRecord& r) { return r.ioctl == KVHID_RECORD_PLUGGED_IN; });
+}
+
 inline std::string describe(const std::vector<OutputRecord>& records)
 {
     static const char* const names[] = {"?", "Input", "SetEffect", "SetCondition", "EffectOperation",
                                         "DeviceControl", "DeviceGain", "BlockFree"};
     std::string all;
     for (const OutputRecord& r : records) {
+        if (r.ioctl == KVHID_RECORD_PLUGGED_IN) {
+            all += "  (plugged in)\n";
+            continue;
+        }
         all += std::string("  ") + (!r.bytes.empty() && r.bytes[0] < 8 ? names[r.bytes[0]] : "?");
         for (std::size_t i = 1; i < r.bytes.size(); ++i)
             all += " " + std::to_string(r.bytes[i]);

@@ -109,6 +109,15 @@ void pressOk(HWND messageBox)
     PostMessageW(messageBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+void pressKey(WORD key, bool down)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(input));
+}
+
 std::vector<HWND> controlsOf(HWND mainWindow)
 {
     std::vector<HWND> controls;

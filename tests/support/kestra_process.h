@@ -50,6 +50,8 @@ struct MessageBoxSeen {
 };
 MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs = 10000);
 void pressOk(HWND messageBox);
+// A key down or up on the desktop, through SendInput as a keyboard's would be.
+void pressKey(WORD key, bool down);
 
 // The controls of the main window, in creation order.
 std::vector<HWND> controlsOf(HWND mainWindow);

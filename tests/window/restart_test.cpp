@@ -24,15 +24,6 @@ namespace {
 // The end-to-end tests press none.
 constexpr WORD firstTickKey = 0x97, listKey = 0x98, orderKey = 0x99;
 
-void pressKey(WORD key, bool down)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof(input));
-}
-
 class RestartTest : public WindowFixture {
 protected:
     void SetUp() override
