@@ -136,7 +136,7 @@ TEST_F(DiscoveryTest, ReleaseGivesBackEverythingAndRecentres)
     trimY = -300;
     releaseDirectInput();
     EXPECT_THAT(simHeldObjects(), IsEmpty());
-    EXPECT_EQ(deviceCount + trimX + trimY, 0);
+    EXPECT_EQ(std::make_tuple(deviceCount, trimX, trimY), std::make_tuple(0, 0, 0));
     for (const void* handle : {static_cast<const void*>(ffbDevice), static_cast<const void*>(directInput),
                                static_cast<const void*>(springEffect2), static_cast<const void*>(DeviceList[1].device)})
         EXPECT_EQ(handle, nullptr);

@@ -93,17 +93,21 @@ TEST_F(EffectsTest, RecordsMatchTheAxesAndStrengthsDirectInputsRange)
 }
 
 // A failed creation ends the sequence with its result; the effects made
-// before it stay, the later handles stay null and no spring is started.
+// before it stay, the later handles stay null and no spring is started. A
+// creation that succeeds without a handle (a driver's fault) counts as failed.
 TEST_F(EffectsTest, FailedCreationKeepsTheEffectsBeforeIt)
 {
     IDirectInputEffect** const creationOrder[] = {&damperEffect,   &damperEffect2, &frictionEffect,
                                                   &frictionEffect2, &springEffect,  &springEffect2};
-    for (int failing = 1; failing <= 6; ++failing) {
+    for (int failing = 1; failing <= 7; ++failing) {
+        // The seventh case: the sixth creation "succeeds" and hands out nothing.
+        const int made = failing == 7 ? 5 : failing - 1;
         releaseDirectInput();
-        simReset(oneStick + "fail CreateEffect DIERR_DEVICEFULL call=" + std::to_string(failing) + "\n");
-        EXPECT_EQ(initDirectInput(), DIERR_DEVICEFULL);
+        simReset(oneStick + (failing == 7 ? "fail CreateEffect S_OK call=6\n"
+                                          : "fail CreateEffect DIERR_DEVICEFULL call=" + std::to_string(failing) + "\n"));
+        EXPECT_EQ(initDirectInput(), failing == 7 ? E_FAIL : DIERR_DEVICEFULL);
         for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(*creationOrder[i] != nullptr, i < failing - 1) << failing << " fails; handle " << i;
+            EXPECT_EQ(*creationOrder[i] != nullptr, i < made) << "case " << failing << ", handle " << i;
         EXPECT_THAT(effectCalls(), ::testing::Not(Contains("spring Start"))) << failing;
     }
 }
