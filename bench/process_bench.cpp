@@ -22,7 +22,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr WORD initDirectInput = 32700;
-constexpr int hatDeviceOffset = 8, holdAt = 12, toggleAt = 16, centerAt = 20, modeAt = 53;
 
 double median(std::vector<double> values)
 {
@@ -34,13 +33,8 @@ double median(std::vector<double> values)
 // 3 and 4, and the stick at rest.
 void prepare(const TestFolder& folder, int trimmerMode = 3)
 {
-    Bytes settings = defaultSettingsFile;
-    settings[holdAt] = 1;
-    settings[toggleAt] = 2;
-    settings[centerAt] = 3;
-    settings[hatDeviceOffset] = 0;
-    settings[modeAt] = static_cast<std::uint8_t>(trimmerMode);
-    folder.write(L"opt.dat", settings);
+    folder.write(L"opt.dat",
+                 settingsFileWith({{holdAt, 1}, {toggleAt, 2}, {centerAt, 3}, {hatDeviceAt, 0}, {modeAt, trimmerMode}}));
     const std::string config = "device \"Sim Stick\" ffb axes=2\n";
     folder.write(L"sim-config.txt", Bytes(config.begin(), config.end()));
     // A stick at rest. Without the file every read would look for it, and

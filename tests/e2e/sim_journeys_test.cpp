@@ -19,57 +19,41 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Controls by creation order.
-enum Control { DeviceList = 4, SpringEdit = 11, SpringSlider = 12, HotkeyList = 30 };
+enum Control { DeviceList = 4, SpringEdit = 11, SpringSlider = 12 };
 // The six effects by the order Kestra creates them.
 enum Effect { Damper, Damper2, Friction, Friction2, Spring, Spring2 };
 
-// "opt.dat" with some fields changed from the defaults, by byte offset.
-Bytes settingsFile(std::initializer_list<std::pair<int, std::int32_t>> fields)
-{
-    Bytes bytes = defaultSettingsFile;
-    for (const auto& [offset, value] : fields) {
-        for (int i = 0; i < (offset >= 52 ? 1 : 4); ++i)
-            bytes[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
-    }
-    return bytes;
-}
-constexpr int holdAt = 12, toggleAt = 16, centerAt = 20, springAt = 24, swapAt = 52, modeAt = 53;
-
-Bytes text(const std::string& s)
-{
-    return Bytes(s.begin(), s.end());
-}
-
-const char* const oneStick = "device \"Sim Stick\" ffb axes=2\n";
+const std::string oneStick = "device \"Sim Stick\" ffb axes=2\n";
 
 class SimJourney : public ::testing::Test {
 protected:
-    // Starts Kestra with the sim configured so, and waits until its first
-    // tick has opened the devices and filled the window.
-    void start(const std::string& config = oneStick)
+    // Starts Kestra with these settings and the sim so configured, answers
+    // the message expected, and waits until its first tick has filled the window.
+    void start(const Bytes& settings, const std::string& config = oneStick, const wchar_t* message = nullptr)
     {
         journal.mark();
-        effects.clear();
-        folder.write(L"sim-config.txt", text(config));
+        folder.write(L"opt.dat", settings);
+        folder.write(L"sim-config.txt", Bytes(config.begin(), config.end()));
         kestra = std::make_unique<KestraProcess>(folder, DirectInput::Simulated);
-        ASSERT_TRUE(kestra->started()) << "kestra.exe did not start";
-        window = kestra->mainWindow();
-        ASSERT_NE(window, nullptr) << "no main window";
-        ASSERT_TRUE(waitUntil([&] { return (controls = controlsOf(window)).size() == 31; }));
-        ASSERT_TRUE(waitUntil([&] { return entryCount(controls[HotkeyList]) > 0; }))
-            << "the first tick never ended" << journalText();
-        for (const SimCall& call : journal.sinceMark()) {
+        if (message) {
+            const MessageBoxSeen box = waitForMessageBox(*kestra);
+            ASSERT_EQ(box.text, message) << journalText();
+            pressOk(box.window);
+        }
+        controls = kestra->waitUntilRunning();
+        ASSERT_EQ(controls.size(), 31u) << "the first tick never ended" << journalText();
+        window = GetParent(controls[0]);
+        effects.clear();
+        for (const SimCall& call : journal.sinceMark())
             if (call.method == "CreateEffect" && call.result == "0x00000000")
                 effects.push_back("eff" + call["eff"]);
-        }
     }
 
     // Closes the window as a user would: Kestra ends with 0 and no call of it
     // reached a released object.
     void close()
     {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(kestra->waitForExit(), 0);
+        EXPECT_EQ(kestra->close(), 0);
         for (const SimCall& call : journal.calls())
             EXPECT_FALSE(call.has("error")) << call.line;
     }
@@ -100,20 +84,13 @@ protected:
     // than a tick would go unseen.
     bool press(const std::string& buttons, int x = 32767, int y = 32767, int pov = -1)
     {
-        if (!writeInput(folder, {{0, InputLine{x, y, pov, buttons}}}))
-            return false;
         std::string all = buttons;
         all.resize(32, '0');
-        const std::size_t from = journal.calls().size();
-        return waitUntil([&] {
-            const std::vector<SimCall> calls = journal.calls();
-            for (std::size_t i = from; i < calls.size(); ++i) {
-                if (calls[i].method == "GetDeviceState" && calls[i]["buttons"] == all &&
-                    calls[i]["x"] + " " + calls[i]["y"] + " " + calls[i]["pov"] ==
-                        std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(pov))
-                    return true;
-            }
-            return false;
+        const std::string state = std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(pov) + " " + all;
+        SimJournal reads(folder);
+        reads.mark();
+        return writeInput(folder, {{0, InputLine{x, y, pov, buttons}}}) && reads.waitFor([&](const SimCall& c) {
+            return c.method == "GetDeviceState" && c["x"] + " " + c["y"] + " " + c["pov"] + " " + c["buttons"] == state;
         });
     }
 
@@ -132,8 +109,7 @@ protected:
 // leaves the slider's value in "opt.dat".
 TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 {
-    folder.write(L"opt.dat", settingsFile({{springAt, 37}}));
-    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(start(settingsFileWith({{springAt, 37}})));
     ASSERT_EQ(effects.size(), 6u) << journalText();
     for (const SimCall& call : journal.calls()) {
         if (call.method == "CreateEffect" && call["eff"] == effect(Spring).substr(3)) {
@@ -168,7 +144,7 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
         effects.push_back(object);
     for (const std::string& object : effects)
         EXPECT_EQ(refs[object], "0") << object << " still held at exit" << journalText();
-    EXPECT_THAT(folder.read(L"opt.dat"), ElementsAreArray(settingsFile({{springAt, 64}})));
+    EXPECT_THAT(folder.read(L"opt.dat"), ElementsAreArray(settingsFileWith({{springAt, 64}})));
 }
 
 // Hold, move and release; the hat right and forward; the centre button; a
@@ -176,8 +152,8 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 // keeps its journal).
 TEST_F(SimJourney, TrimByHoldHatCentreAndToggle)
 {
-    folder.write(L"opt.dat", settingsFile({{holdAt, 1}, {toggleAt, 2}, {centerAt, 3}, {swapAt, 0}, {modeAt, 3}}));
-    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(
+        start(settingsFileWith({{holdAt, 1}, {toggleAt, 2}, {centerAt, 3}, {swapAt, 0}, {modeAt, 3}})));
 
     journal.mark();
     ASSERT_TRUE(press("01"));
@@ -223,21 +199,11 @@ TEST_F(SimJourney, TrimByHoldHatCentreAndToggle)
 // stored settings the run never read kept.
 TEST_F(SimJourney, WithoutAUsableStickKestraSaysSoAndKeepsTheStoredSettings)
 {
-    folder.write(L"sim-config.txt", text("device \"Sim Pedals\"\n"));
-    const Bytes stored = settingsFile({{springAt, 77}});
-    folder.write(L"opt.dat", stored);
-    KestraProcess kestra(folder, DirectInput::Simulated);
-    const MessageBoxSeen box = waitForMessageBox(kestra);
-    ASSERT_NE(box.window, nullptr) << "no message box" << journalText();
-    EXPECT_EQ(box.text, L"No FFB Joystick found.");
-    pressOk(box.window);
-    const HWND main = kestra.mainWindow();
-    ASSERT_TRUE(waitUntil([&] { return (controls = controlsOf(main)).size() == 31; }));
-    ASSERT_TRUE(waitUntil([&] { return entryCount(controls[HotkeyList]) > 0; }));
+    const Bytes stored = settingsFileWith({{springAt, 77}});
+    ASSERT_NO_FATAL_FAILURE(start(stored, "device \"Sim Pedals\"\n", L"No FFB Joystick found."));
     EXPECT_EQ(entryCount(controls[DeviceList]), 1);
     EXPECT_EQ(textOf(controls[SpringEdit]), L"50") << "the defaults, not the file";
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(kestra.waitForExit(), 0);
+    close();
     const std::vector<SimCall> calls = journal.calls();
     ASSERT_FALSE(calls.empty()) << "the simulated stick never loaded";
     for (const SimCall& call : calls)
@@ -250,9 +216,9 @@ TEST_F(SimJourney, FaultsAreRiddenOut)
 {
     // Hold held from the start, while the first twenty reads lose the input:
     // the press is seen once the burst is over.
-    folder.write(L"opt.dat", settingsFile({{holdAt, 1}}));
     ASSERT_TRUE(writeInput(folder, {{0, InputLine{32767, 32767, -1, "01"}}}));
-    ASSERT_NO_FATAL_FAILURE(start(std::string(oneStick) + "fail GetDeviceState DIERR_INPUTLOST call=1 count=20\n"));
+    ASSERT_NO_FATAL_FAILURE(
+        start(settingsFileWith({{holdAt, 1}}), oneStick + "fail GetDeviceState DIERR_INPUTLOST call=1 count=20\n"));
     ASSERT_TRUE(waitForSet(2)) << journalText();
     int lost = 0;
     for (const SimCall& call : journal.calls())
@@ -261,7 +227,7 @@ TEST_F(SimJourney, FaultsAreRiddenOut)
     close();
 
     // The third effect cannot be created: Kestra runs on with the first two.
-    ASSERT_NO_FATAL_FAILURE(start(std::string(oneStick) + "fail CreateEffect E_FAIL call=3\n"));
+    ASSERT_NO_FATAL_FAILURE(start(settingsFileWith(), oneStick + "fail CreateEffect E_FAIL call=3\n"));
     EXPECT_EQ(effects.size(), 2u) << journalText();
     EXPECT_TRUE(press("1"));
     close();

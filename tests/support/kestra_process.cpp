@@ -83,6 +83,22 @@ HWND KestraProcess::mainWindow(DWORD timeoutMs) const
     return window;
 }
 
+std::vector<HWND> KestraProcess::waitUntilRunning(DWORD timeoutMs) const
+{
+    std::vector<HWND> controls;
+    const HWND window = mainWindow(timeoutMs);
+    if (window && waitUntil([&] { return (controls = controlsOf(window)).size() == 31 && entryCount(controls[30]) > 0; },
+                            timeoutMs))
+        return controls;
+    return {};
+}
+
+long KestraProcess::close(DWORD timeoutMs)
+{
+    PostMessageW(mainWindow(0), WM_CLOSE, 0, 0);
+    return waitForExit(timeoutMs);
+}
+
 long KestraProcess::waitForExit(DWORD timeoutMs)
 {
     if (!process.hProcess || WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)

@@ -35,9 +35,14 @@ public:
     HWND findWindow(const wchar_t* className, const wchar_t* title) const;
     // The main window, once it exists.
     HWND mainWindow(DWORD timeoutMs = 10000) const;
+    // The main window's controls in creation order, once the first tick has
+    // filled the hotkey list; none if that does not come in time.
+    std::vector<HWND> waitUntilRunning(DWORD timeoutMs = 10000) const;
 
     // Waits for the process to end; its exit code, or -1 on timeout.
     long waitForExit(DWORD timeoutMs = 15000);
+    // Closes the main window as a user would, then waits for the exit.
+    long close(DWORD timeoutMs = 15000);
 
 private:
     PROCESS_INFORMATION process{};

@@ -1,5 +1,5 @@
-// Bringing DirectInput up and down on the simulated stick: the controllers,
-// the stick among them, the stored settings, the effects, and the release.
+// Bringing DirectInput up on the simulated stick: the controllers, the stick
+// among them, the stored settings and the effects.
 #include "ffb/discovery.h"
 #include "settings/settings_file.h"
 #include "tests/support/kestra_fixture.h"
@@ -125,24 +125,6 @@ TEST_F(DiscoveryTest, EachFailingStepEndsDiscoveryWithItsResult)
         EXPECT_EQ(storedSettingsKnown, settingsRead) << method;
         EXPECT_THAT(messageBoxes, IsEmpty());
     }
-}
-
-// The release gives back every object, once, and the centre returns to the
-// middle; a second release does nothing more.
-TEST_F(DiscoveryTest, ReleaseGivesBackEverythingAndRecentres)
-{
-    open(stickAndPedals);
-    trimX = 300;
-    trimY = -300;
-    releaseDirectInput();
-    EXPECT_THAT(simHeldObjects(), IsEmpty());
-    EXPECT_EQ(std::make_tuple(deviceCount, trimX, trimY), std::make_tuple(0, 0, 0));
-    for (const void* handle : {static_cast<const void*>(ffbDevice), static_cast<const void*>(directInput),
-                               static_cast<const void*>(springEffect2), static_cast<const void*>(DeviceList[1].device)})
-        EXPECT_EQ(handle, nullptr);
-    simClearJournal();
-    releaseDirectInput();
-    EXPECT_THAT(calls(), IsEmpty());
 }
 
 } // namespace

@@ -34,7 +34,7 @@ TEST_F(SettingsFileTest, EachFieldHasItsPlace)
 {
     loadSettings();  // no file: nothing to lose
     saveSettings();
-    EXPECT_THAT(stored(), ElementsAreArray(defaultSettingsFile));
+    EXPECT_THAT(stored(), ElementsAreArray(settingsFileWith()));
 
     const SettingsRecord record = {{0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10, 0x11121314, 0x15161718,
                                     0x191A1B1C, 0x1D1E1F20, 0x21222324, 0x25262728, 0x292A2B2C, -2, 0x31, 0x32}};
@@ -164,14 +164,14 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
     ASSERT_TRUE(folder.write(L"opt.dat.tmp", Bytes(9, 0xCD)));
     loadSettings();
     saveSettings();
-    EXPECT_THAT(stored(), ElementsAreArray(defaultSettingsFile));
+    EXPECT_THAT(stored(), ElementsAreArray(settingsFileWith()));
     EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
 
     Settings.springGain = 1000;
     HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     saveSettings();  // held throughout: it gives up
     CloseHandle(holder);
-    EXPECT_THAT(stored(), ElementsAreArray(defaultSettingsFile));
+    EXPECT_THAT(stored(), ElementsAreArray(settingsFileWith()));
     EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
 
     holder = CreateFileW(L"opt.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);

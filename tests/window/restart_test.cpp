@@ -3,7 +3,6 @@
 #include "app/apply_restart.h"
 #include "app/main_loop.h"
 #include "ffb/discovery.h"
-#include "settings/key_names.h"
 #include "settings/settings_file.h"
 #include "tests/support/window_fixture.h"
 #include "ui/resource.h"
@@ -16,12 +15,10 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// The key state is the desktop's, shared by the test processes running in
-// parallel on it, so each test that presses a key has one of its own. They
-// are unassigned virtual-key codes that no X key produces: whenever a Wine
-// window gains the X focus, Wine sets every key the X keyboard has to the X
-// server's state, and the X server never saw a key pressed through SendInput.
-// The end-to-end tests press none.
+// The desktop's key state is shared by the tests running in parallel, so each
+// test that presses a key has its own: unassigned codes that no X key
+// produces, as Wine sets every X key to the X server's state whenever one of
+// its windows gains the X focus. The end-to-end tests press none.
 constexpr WORD firstTickKey = 0x97, listKey = 0x98, orderKey = 0x99;
 
 class RestartTest : public WindowFixture {
@@ -30,7 +27,6 @@ protected:
     {
         WindowFixture::SetUp();
         simReset(stickAndPedals);
-        captureSettingsRecord(stored);
     }
 
     void TearDown() override
@@ -40,8 +36,8 @@ protected:
         WindowFixture::TearDown();
     }
 
-    // Writes `stored` to "opt.dat" and starts as the program starts.
-    void startWithStored()
+    // Starts as the program starts, with these settings stored.
+    void startWithStored(const SettingsRecord& stored)
     {
         folder.write(L"opt.dat", settingsFileOf(stored));
         releaseDirectInput();
@@ -52,8 +48,7 @@ protected:
     // Presses the test's own key and sees that the system took it.
     void pressHotkey(WORD key)
     {
-        pressed = key;
-        pressKey(key, true);
+        pressKey(pressed = key, true);
         ASSERT_TRUE(GetAsyncKeyState(key) & 0x8000) << "the injected key is not seen as down";
     }
 
@@ -68,15 +63,25 @@ protected:
     }
     static std::size_t restarts() { return calls("DirectInput8Create").size(); }
 
-    static std::vector<std::wstring> edits()
+    // What the window shows: the six edits, then the six sliders; the rows of
+    // the stick, hat device, Hold, Toggle, Center and hotkey lists; the
+    // "Swap Axis" check and the four trimmer items.
+    static std::string shown()
     {
-        std::vector<std::wstring> texts;
+        std::string text;
         for (HWND edit : {springEdit, damperEdit, frictionEdit, springEdit2, damperEdit2, frictionEdit2})
-            texts.push_back(textOf(edit));
-        return texts;
+            for (wchar_t c : textOf(edit) + L" ")
+                text += static_cast<char>(c);
+        for (HWND slider : {springSlider, damperSlider, frictionSlider, springSlider2, damperSlider2, frictionSlider2})
+            text += "/" + std::to_string(SendMessageW(slider, TBM_GETPOS, 0, 0));
+        for (HWND list : {deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo, reinitKeyCombo})
+            text += " " + std::to_string(selectionOf(list));
+        text += isChecked(swapAxesCheck) ? " X " : " - ";
+        for (UINT item : {IDM_NO_TRIMMER, IDM_INSTANT_TRIMMER, IDM_PROGRESSIVE_TRIMMER, IDM_BOTH_TRIMMERS})
+            text += menuChecked(item) ? "1" : "0";
+        return text;
     }
 
-    SettingsRecord stored;
     WORD pressed = 0;
 };
 
@@ -87,58 +92,37 @@ protected:
 TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
 {
     applyAndRestart(true);
+    EXPECT_EQ(shown(), "50 0 0 0 50 0 /50/0/0/0/50/0 0 0 0 0 0 -1 X 0100") << "code 0 names no key";
     EXPECT_EQ(entryCount(deviceCombo) + entryCount(povDeviceCombo), 4);
-    EXPECT_THAT(edits(), ElementsAre(L"50", L"0", L"0", L"0", L"50", L"0"));
-    EXPECT_EQ(SendMessageW(damperSlider2, TBM_GETPOS, 0, 0), 50);
-    EXPECT_TRUE(isChecked(swapAxesCheck));
-    EXPECT_TRUE(menuChecked(IDM_INSTANT_TRIMMER));
     ASSERT_EQ(entryCount(reinitKeyCombo), 99);
     wchar_t lastKey[16] = {};
     SendMessageW(reinitKeyCombo, CB_GETLBTEXT, 98, reinterpret_cast<LPARAM>(lastKey));
     EXPECT_EQ(lastKey + std::wstring(L" ") + std::to_wstring(keyCodeList.at(98)), L"RightContol 163");
-    EXPECT_EQ(selectionOf(reinitKeyCombo), CB_ERR) << "code 0 names no key";
 
-    stored.deviceIndex = 1;
-    stored.holdButton = 3;
-    stored.centerButton = 31;
-    stored.springGain = 30;
-    stored.frictionGain2 = 100;
-    stored.reinitKey = 'Z';
-    stored.swapAxes = 0;
-    stored.trimmerMode = TrimmerProgressive;
-    startWithStored();
-    EXPECT_EQ(selectionOf(deviceCombo) * 100 + selectionOf(holdCombo) * 10 + selectionOf(centerCombo), 161);
-    EXPECT_THAT(edits(), ElementsAre(L"30", L"0", L"0", L"0", L"50", L"100"));
-    EXPECT_EQ(SendMessageW(frictionSlider2, TBM_GETPOS, 0, 0), 100);
-    EXPECT_FALSE(isChecked(swapAxesCheck));
-    EXPECT_TRUE(menuChecked(IDM_PROGRESSIVE_TRIMMER));
-    EXPECT_FALSE(menuChecked(IDM_INSTANT_TRIMMER));
+    startWithStored({{1, 0, 3, 0, 31, 30, 0, 0, 0, 50, 100, 'Z', 0, TrimmerProgressive}});
+    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 60 - 0010") << "60: the row of Z";
     EXPECT_EQ(progressiveTrimOn * 10 + instantTrimOn, 10);
-    EXPECT_EQ(selectionOf(reinitKeyCombo), 60) << "the row of Z";
-
-    stored.reinitKey = 0xE8;
-    stored.trimmerMode = 7;
-    startWithStored();
-    EXPECT_EQ(selectionOf(reinitKeyCombo), CB_ERR);
+    startWithStored({{1, 0, 3, 0, 31, 30, 0, 0, 0, 50, 100, 0xE8, 0, 7}});
+    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 -1 - 0010");
     EXPECT_EQ(uiSettings.reinitKey, 0xE8);
-    EXPECT_TRUE(menuChecked(IDM_PROGRESSIVE_TRIMMER));
-    EXPECT_EQ(progressiveTrimOn, 1);
+    EXPECT_EQ(progressiveTrimOn * 10 + instantTrimOn, 10);
 }
 
 // The first set can start only on an acquired device: the restart starts it
 // once the devices are, also when a trimmer had the forces released. A
-// restart writes the settings, releases everything and reads them back.
+// restart writes the settings, releases everything, centres the springs and
+// reads the settings back.
 TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 {
     simReset(stickAndPedals + "vanish 1 discovery=2\n");
-    stored.deviceIndex = 1;
-    folder.write(L"opt.dat", settingsFileOf(stored));
+    folder.write(L"opt.dat", settingsFileOf({{1, 0, 0, 0, 0, 50, 0, 0, 0, 50, 0, 0, 1, TrimmerInstant}}));
     for (bool startUp : {true, false}) {
         forcesOn = startUp ? 1 : 0;
+        trimX = 300;
+        trimY = -300;
         simClearJournal();
         applyAndRestart(startUp);
-        const std::ptrdiff_t acquired = firstOf("dev0 Acquire");
-        ASSERT_GE(acquired, 0);
+        ASSERT_GE(firstOf("dev0 Acquire"), 0);
         for (IDirectInputEffect* effect : {springEffect, damperEffect, frictionEffect}) {
             std::vector<SimCall> starts = calls("Start", labelOf(effect));
             ASSERT_FALSE(starts.empty()) << labelOf(effect);
@@ -147,13 +131,12 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
         EXPECT_EQ(firstOf(labelOf(springEffect2) + " Start"), -1);
         moveSlider(springSlider, 40);
     }
+    EXPECT_EQ(trimX * 10000 + trimY, 0);
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 40);
-    EXPECT_EQ(textOf(springEdit), L"40");
     EXPECT_LT(firstOf("dev0 Release"), firstOf("dinput DirectInput8Create"));
     // The pedals are gone: the stick list has no row for the stored index.
-    EXPECT_EQ(entryCount(deviceCombo), 1);
-    EXPECT_EQ(selectionOf(deviceCombo), CB_ERR);
-    EXPECT_EQ(entryCount(reinitKeyCombo), 99) << "the hotkey list is filled once";
+    EXPECT_EQ(shown(), "40 0 0 0 50 0 /40/0/0/0/50/0 -1 0 0 0 0 -1 X 0100");
+    EXPECT_EQ(entryCount(deviceCombo) * 1000 + entryCount(reinitKeyCombo), 1099) << "the hotkey list is filled once";
 }
 
 // The first tick opens the devices and does nothing else; a held hotkey

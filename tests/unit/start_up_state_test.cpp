@@ -1,27 +1,20 @@
 // The state the program starts with. A program of its own, so that nothing
 // can have touched the globals before these checks run.
-#include "app/state.h"
 #include "ffb/clock.h"
-
-#include <gtest/gtest.h>
+#include "settings/settings_file.h"
+#include "tests/support/kestra_fixture.h"
+#include "tests/support/settings_bytes.h"
 
 namespace {
 
 TEST(StartUpState, EveryGlobalHoldsItsDocumentedDefault)
 {
-    // The live settings in DirectInput units, and the window's record, which
-    // holds the same in percent from the start.
-    const SettingsFields* const images[] = {&Settings, &uiSettings};
-    for (const SettingsFields* s : images) {
-        const std::int32_t half = s == &Settings ? 5000 : 50;
-        const std::int32_t fields[] = {s->deviceIndex, s->povDeviceIndex, s->holdButton,   s->toggleButton,
-                                       s->centerButton, s->springGain,    s->damperGain,   s->frictionGain,
-                                       s->springGain2, s->damperGain2,    s->frictionGain2, s->reinitKey,
-                                       s->swapAxes,    s->trimmerMode};
-        const std::int32_t expected[] = {0, 0, 0, 0, 0, half, 0, 0, 0, half, 0, 0, 1, TrimmerInstant};
-        for (int i = 0; i < 14; ++i)
-            EXPECT_EQ(fields[i], expected[i]) << (s == &Settings ? "Settings" : "uiSettings") << ", field " << i;
-    }
+    // The live settings as the file would store them, and the window's
+    // record, which holds the same in percent from the start.
+    SettingsRecord live;
+    captureSettingsRecord(live);
+    EXPECT_EQ(settingsFileOf(live), settingsFileWith());
+    EXPECT_EQ(settingsFileOf(uiSettings), settingsFileWith());
     const long long flags[] = {instantTrimOn, progressiveTrimOn, initPending, forcesOn, trimLatched,
                                lastTogglePressMs, prevToggleRaw, trimX, trimY, ffAxisCount, deviceCount};
     const long long expected[] = {1, 0, 1, 1, 1, 2147483647, 0, 0, 0, 0, 0};
