@@ -16,6 +16,11 @@ using ::testing::ElementsAreArray;
 
 namespace {
 
+std::function<bool(const SimCall&)> called(const std::string& object, const std::string& method)
+{
+    return [=](const SimCall& call) { return call.object == object && call.method == method; };
+}
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Controls by creation order.
@@ -44,9 +49,12 @@ protected:
         ASSERT_EQ(controls.size(), 31u) << "the first tick never ended" << journalText();
         window = GetParent(controls[0]);
         effects.clear();
+        strengths.clear();
         for (const SimCall& call : journal.sinceMark())
-            if (call.method == "CreateEffect" && call.result == "0x00000000")
+            if (call.method == "CreateEffect" && call.result == "0x00000000") {
                 effects.push_back("eff" + call["eff"]);
+                strengths.push_back(call["pos"]);
+            }
     }
 
     // Closes the window as a user would: Kestra ends with 0 and no call of it
@@ -101,7 +109,7 @@ protected:
     std::unique_ptr<KestraProcess> kestra;
     HWND window = nullptr;
     std::vector<HWND> controls;
-    std::vector<std::string> effects;
+    std::vector<std::string> effects, strengths;  // as created, in order
 };
 
 // Start-up plays the first set with the stored strengths; a slider reaches
@@ -111,13 +119,11 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 {
     ASSERT_NO_FATAL_FAILURE(start(settingsFileWith({{springAt, 37}})));
     ASSERT_EQ(effects.size(), 6u) << journalText();
-    for (const SimCall& call : journal.calls()) {
-        if (call.method == "CreateEffect" && call["eff"] == effect(Spring).substr(3)) {
-            EXPECT_EQ(call["pos"], "3700,3700") << call.line;
-        }
+    EXPECT_EQ(strengths[Spring], "3700,3700");
+    for (Effect e : {Spring, Damper, Friction}) {
+        const auto played = [&](const SimCall& c) { return called(effect(e), "Start")(c) && c.result == "0x00000000"; };
+        EXPECT_TRUE(journal.waitFor(played)) << effect(e) << journalText();
     }
-    for (Effect e : {Spring, Damper, Friction})
-        EXPECT_TRUE(journal.waitFor(succeeded(effect(e), "Start"))) << effect(e) << journalText();
     EXPECT_EQ(textOf(controls[SpringEdit]), L"37");
 
     journal.mark();

@@ -87,10 +87,8 @@ std::vector<HWND> KestraProcess::waitUntilRunning(DWORD timeoutMs) const
 {
     std::vector<HWND> controls;
     const HWND window = mainWindow(timeoutMs);
-    if (window && waitUntil([&] { return (controls = controlsOf(window)).size() == 31 && entryCount(controls[30]) > 0; },
-                            timeoutMs))
-        return controls;
-    return {};
+    const auto running = [&] { return (controls = controlsOf(window)).size() == 31 && entryCount(controls[30]) > 0; };
+    return window && waitUntil(running, timeoutMs) ? controls : std::vector<HWND>();
 }
 
 long KestraProcess::close(DWORD timeoutMs)

@@ -3,48 +3,34 @@
 #include "tests/support/kestra_process.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 
 namespace {
-
-// Splits on spaces outside double quotes.
-std::vector<std::string> words(const std::string& line)
-{
-    std::vector<std::string> found(1);
-    bool quoted = false;
-    for (char c : line) {
-        quoted ^= (c == '"');
-        if (c != ' ' || quoted)
-            found.back() += c;
-        else if (!found.back().empty())
-            found.emplace_back();
-    }
-    if (found.back().empty())
-        found.pop_back();
-    return found;
-}
 
 SimCall parseSimCall(const std::string& line)
 {
     SimCall call;
     call.line = line;
-    const std::vector<std::string> parts = words(line);
-    std::size_t i = 0;
+    std::istringstream words(line);
+    std::string word;
+    words >> word;
     // The file's lines lead with milliseconds; the in-process journal's do not.
-    if (i < parts.size() && parts[i].find_first_not_of("0123456789") == std::string::npos)
-        call.ms = std::strtoll(parts[i++].c_str(), nullptr, 10);
-    // DirectInput8Create has no object before its method.
-    if (i < parts.size())
-        call.object = parts[i] == "DirectInput8Create" ? "dinput" : parts[i++];
-    if (i < parts.size())
-        call.method = parts[i++];
-    for (; i < parts.size() && parts[i] != "->"; ++i) {
-        const std::size_t equals = parts[i].find('=');
-        call.values[parts[i].substr(0, equals)] = equals == std::string::npos ? "" : parts[i].substr(equals + 1);
+    if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) {
+        call.ms = std::stoll(word);
+        words >> word;
     }
-    if (i + 1 < parts.size())
-        call.result = parts[i + 1];
+    if (word == "DirectInput8Create") {  // the one method with no object before it
+        call.object = "dinput";
+        call.method = word;
+    } else {
+        call.object = word;
+        words >> call.method;
+    }
+    while (words >> word && word != "->") {
+        const std::size_t equals = word.find('=');
+        call.values[word.substr(0, equals)] = equals == std::string::npos ? "" : word.substr(equals + 1);
+    }
+    words >> call.result;
     return call;
 }
 
@@ -66,11 +52,6 @@ std::vector<SimCall> SimJournal::calls() const
     for (std::size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos; start = end + 1)
         lines.push_back(all.substr(start, end - start - (end > start && all[end - 1] == '\r')));
     return parseSimCalls(lines);
-}
-
-void SimJournal::mark()
-{
-    marked = calls().size();
 }
 
 std::vector<SimCall> SimJournal::sinceMark() const
@@ -95,16 +76,6 @@ std::string SimJournal::text() const
 {
     const std::vector<std::uint8_t> bytes = folder.read(L"sim-journal.txt");
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::function<bool(const SimCall&)> called(const std::string& object, const std::string& method)
-{
-    return [object, method](const SimCall& call) { return call.object == object && call.method == method; };
-}
-
-std::function<bool(const SimCall&)> succeeded(const std::string& object, const std::string& method)
-{
-    return [is = called(object, method)](const SimCall& call) { return is(call) && call.result.rfind("0x8", 0) != 0; };
 }
 
 bool writeInput(const TestFolder& folder, const std::map<int, InputLine>& devices)

@@ -23,15 +23,15 @@ struct SimCall {
 // Lines as the in-process sim gives them, or as the file has them.
 std::vector<SimCall> parseSimCalls(const std::vector<std::string>& lines);
 
+// The journal file of a kestra.exe running in the folder.
 class SimJournal {
 public:
     explicit SimJournal(const TestFolder& folder) : folder(folder) {}
 
-    // Every whole line written so far.
+    // Every whole line written so far; those since the last mark().
     std::vector<SimCall> calls() const;
-    // The calls since the last mark(), and a new mark.
-    void mark();
     std::vector<SimCall> sinceMark() const;
+    void mark() { marked = calls().size(); }
 
     // Waits until a line after the mark satisfies `match`; the first such line.
     bool waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found = nullptr,
@@ -44,10 +44,6 @@ private:
     const TestFolder& folder;
     std::size_t marked = 0;
 };
-
-// "<object> <method>" with a result that is not a failure.
-std::function<bool(const SimCall&)> succeeded(const std::string& object, const std::string& method);
-std::function<bool(const SimCall&)> called(const std::string& object, const std::string& method);
 
 // What the simulated stick reports for one device.
 struct InputLine {

@@ -19,7 +19,7 @@ namespace {
 // test that presses a key has its own: unassigned codes that no X key
 // produces, as Wine sets every X key to the X server's state whenever one of
 // its windows gains the X focus. The end-to-end tests press none.
-constexpr WORD firstTickKey = 0x97, listKey = 0x98, orderKey = 0x99;
+constexpr WORD tickKey = 0x97, listKey = 0x98;
 
 class RestartTest : public WindowFixture {
 protected:
@@ -139,53 +139,39 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
     EXPECT_EQ(entryCount(deviceCombo) * 1000 + entryCount(reinitKeyCombo), 1099) << "the hotkey list is filled once";
 }
 
-// The first tick opens the devices and does nothing else; a held hotkey
-// restarts at every tick after; a key chosen in the list is watched at once.
-TEST_F(RestartTest, FirstTickOpensTheDevicesAndTheHotkeyRestarts)
+// The first tick opens the devices and does nothing else. Each tick after:
+// the instant trimmer on what the button device's poll read, then the hat,
+// then the hotkey, which restarts at every tick it is held; no trimmer, no
+// poll. A key chosen in the list is watched at once.
+TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey)
 {
-    Settings.reinitKey = firstTickKey;  // as if read from the file
-    ASSERT_NO_FATAL_FAILURE(pressHotkey(firstTickKey));
+    Settings.reinitKey = tickKey;  // as if read from the file
+    Settings.trimmerMode = TrimmerBoth;
+    ASSERT_NO_FATAL_FAILURE(pressHotkey(tickKey));
     runIdleTick();
     EXPECT_EQ(initPending, 0);
     EXPECT_EQ(restarts(), 1u);
     EXPECT_TRUE(calls("Poll").empty());
-    simClearJournal();
-    runIdleTick();
-    runIdleTick();
-    EXPECT_EQ(restarts(), 2u);
-    pressKey(firstTickKey, false);
-
-    ASSERT_NO_FATAL_FAILURE(pressHotkey(listKey));
-    simClearJournal();
-    runIdleTick();
-    EXPECT_EQ(restarts(), 0u) << "not the chosen key";
-    keyCodeList.back() = listKey;  // the list's last row stands for the test's key
-    chooseRow(reinitKeyCombo, static_cast<int>(keyCodeList.size()) - 1);
-    runIdleTick();
-    EXPECT_EQ(restarts(), 1u);
-    EXPECT_EQ(uiSettings.reinitKey, listKey) << "the restart read back the key the list shows";
-}
-
-// Each tick: the instant trimmer on what the button device's poll read, then
-// the hat, then the hotkey; no trimmer, no poll.
-TEST_F(RestartTest, TickRunsInstantThenProgressiveThenHotkey)
-{
-    Settings.trimmerMode = TrimmerBoth;
-    Settings.reinitKey = orderKey;
-    runIdleTick();
     Settings.povDeviceIndex = 1;
-    ASSERT_NO_FATAL_FAILURE(pressHotkey(orderKey));
     simClearJournal();
     runIdleTick();
     EXPECT_GE(firstOf("dev0 Poll"), 0);
     EXPECT_LT(firstOf("dev0 Poll"), firstOf("dev1 Poll"));
     EXPECT_LT(firstOf("dev1 Poll"), firstOf("dinput Release"));
+    runIdleTick();
+    EXPECT_EQ(restarts(), 2u);
+    pressKey(tickKey, false);
 
-    pressKey(orderKey, false);
     sendCommand(IDM_NO_TRIMMER);
+    ASSERT_NO_FATAL_FAILURE(pressHotkey(listKey));
     simClearJournal();
     runIdleTick();
-    EXPECT_TRUE(calls("Poll").empty());
+    EXPECT_TRUE(calls().empty()) << "no trimmer, and not the chosen key";
+    keyCodeList.back() = listKey;  // the list's last row stands for the test's key
+    chooseRow(reinitKeyCombo, static_cast<int>(keyCodeList.size()) - 1);
+    runIdleTick();
+    EXPECT_EQ(restarts(), 1u);
+    EXPECT_EQ(uiSettings.reinitKey, listKey) << "the restart read back the key the list shows";
 }
 
 // A toggle pressed while the read fails, and a Hold seen down at an earlier
