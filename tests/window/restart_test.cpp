@@ -121,7 +121,7 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
         trimX = 300;
         trimY = -300;
         simClearJournal();
-        applyAndRestart(startUp);
+        startUp ? applyAndRestart(true) : sendCommand(IDM_INIT_DIRECTINPUT);  // the menu's restart
         ASSERT_GE(firstOf("dev0 Acquire"), 0);
         for (IDirectInputEffect* effect : {springEffect, damperEffect, frictionEffect}) {
             std::vector<SimCall> starts = calls("Start", labelOf(effect));
@@ -141,8 +141,8 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 
 // The first tick opens the devices and does nothing else. Each tick after:
 // the instant trimmer on what the button device's poll read, then the hat,
-// then the hotkey, which restarts at every tick it is held; no trimmer, no
-// poll. A key chosen in the list is watched at once.
+// then the hotkey, which restarts at every tick it is held; each trimmer
+// only when on. A key chosen in the list is watched at once.
 TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey)
 {
     Settings.reinitKey = tickKey;  // as if read from the file
@@ -161,6 +161,11 @@ TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey
     runIdleTick();
     EXPECT_EQ(restarts(), 2u);
     pressKey(tickKey, false);
+    sendCommand(IDM_PROGRESSIVE_TRIMMER);
+    simClearJournal();
+    runIdleTick();
+    ASSERT_EQ(calls("Poll").size(), 1u);
+    EXPECT_EQ(calls("Poll")[0].object, "dev1") << "the hat alone";
 
     sendCommand(IDM_NO_TRIMMER);
     ASSERT_NO_FATAL_FAILURE(pressHotkey(listKey));
