@@ -4,7 +4,7 @@
 // time is the driver's: it stamps each report it receives and each input it
 // is given on one performance counter.
 // Usage: kestra_hid_bench [--presses N] [--quiet-seconds S] [--exe <kestra.exe>]
-#include "pid_reports.h"
+#include "tests/hid/pid_reports.h"
 #include "tests/support/kestra_process.h"
 #include "tests/support/settings_bytes.h"
 #include "ui/resource.h"
@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int holdAt = 12, toggleAt = 16, centerAt = 20, modeAt = 53;  // in opt.dat
 constexpr std::uint32_t hold = 1u << 1, center = 1u << 2;              // buttons 2 and 3
 // hidclass reads the stick every 5 ms, as a USB stick's interrupt endpoint
 // reports (1 to 10 ms), rather than Wine's default 200 ms for a polled device.
@@ -56,12 +55,7 @@ public:
         const std::wstring path = kvhid::waitForDevicePath(std::chrono::seconds(10));
         if (path.empty() || !stick.open(path) || !stick.setInput(kvhid_input{}) || !stick.setPollMs(pollMs))
             return false;
-        std::vector<std::uint8_t> settings = defaultSettingsFile;
-        settings[holdAt] = 1;
-        settings[toggleAt] = 5;
-        settings[centerAt] = 2;
-        settings[modeAt] = 3;
-        folder.write(L"opt.dat", settings);
+        folder.write(L"opt.dat", settingsFileWith({{holdAt, 1}, {toggleAt, 5}, {centerAt, 2}, {modeAt, 3}}));
         const std::uint32_t mark = stick.mark();
         kestra = std::make_unique<KestraProcess>(folder);
         if (!kestra->started() || !(window = kestra->mainWindow()))

@@ -43,7 +43,7 @@ protected:
         if (message) {
             const MessageBoxSeen box = waitForMessageBox(*kestra);
             ASSERT_EQ(box.text, message) << journalText();
-            pressOk(box.window);
+            PostMessageW(box.window, WM_COMMAND, IDOK, 0);
         }
         controls = kestra->waitUntilRunning();
         ASSERT_EQ(controls.size(), 31u) << "the first tick never ended" << journalText();

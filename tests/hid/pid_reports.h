@@ -57,13 +57,10 @@ inline Reports decode(const std::vector<OutputRecord>& records)
 }
 
 // The records after the last one that `marks`; none without such a record.
-template <typename Marks>
-std::vector<OutputRecord> afterLast(const std::vector<OutputRecord>& records, Marks marks)
+inline std::vector<OutputRecord> afterLast(const std::vector<OutputRecord>& records, bool (*marks)(const OutputRecord&))
 {
     const auto mark = std::find_if(records.rbegin(), records.rend(), marks);
-    if (mark == records.rend())
-        return {};
-    return {mark.base(), records.end()};
+    return {mark == records.rend() ? records.end() : mark.base(), records.end()};
 }
 
 // What the stick got since DirectInput last acquired it (and reset it).
@@ -82,15 +79,12 @@ inline std::vector<OutputRecord> sincePluggedIn(const std::vector<OutputRecord>&
 
 inline std::string describe(const std::vector<OutputRecord>& records)
 {
-    static const char* const names[] = {"?", "Input", "SetEffect", "SetCondition", "EffectOperation",
+    static const char* const names[] = {"(plugged in)", "Input", "SetEffect", "SetCondition", "EffectOperation",
                                         "DeviceControl", "DeviceGain", "BlockFree"};
     std::string all;
     for (const OutputRecord& r : records) {
-        if (r.ioctl == KVHID_RECORD_PLUGGED_IN) {
-            all += "  (plugged in)\n";
-            continue;
-        }
-        all += std::string("  ") + (!r.bytes.empty() && r.bytes[0] < 8 ? names[r.bytes[0]] : "?");
+        const int id = r.bytes.empty() ? 0 : r.bytes[0];  // a plug-in mark carries no report
+        all += std::string("  ") + (id < 8 ? names[id] : "?");
         for (std::size_t i = 1; i < r.bytes.size(); ++i)
             all += " " + std::to_string(r.bytes[i]);
         all += "\n";

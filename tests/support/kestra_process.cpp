@@ -118,11 +118,6 @@ MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs)
     return seen;
 }
 
-void pressOk(HWND messageBox)
-{
-    PostMessageW(messageBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-}
-
 void pressKey(WORD key, bool down)
 {
     INPUT input = {};

@@ -54,7 +54,6 @@ struct MessageBoxSeen {
     std::wstring text;
 };
 MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs = 10000);
-void pressOk(HWND messageBox);
 // A key down or up on the desktop, through SendInput as a keyboard's would be.
 void pressKey(WORD key, bool down);
 
