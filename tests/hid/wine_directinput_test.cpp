@@ -88,10 +88,6 @@ constexpr int springSlider = 12;  // by creation order
 constexpr WORD restartKey = 0x9A;
 
 // A Linux path as Wine names it: Wine shows the Linux root as drive Z:.
-std::filesystem::path onDriveZ(const std::string& path)
-{
-    return std::filesystem::path("Z:" + path).make_preferred();
-}
 const std::wstring stagedInf = onDriveZ(KVHID_STAGE "/kestra_vhid.inf").wstring();
 
 bool setPlays(const kvhid::Reports& r) { return r.playing.size() >= 3; }

@@ -13,31 +13,30 @@ namespace {
 
 std::vector<std::function<void()>> restorers;
 
-template <class T>
-void remember(T& variable)
+template <class... T>
+void remember(T&... variables)
 {
-    static_assert(std::is_trivially_copyable_v<T>);
-    std::vector<unsigned char> saved(sizeof(T));
-    std::memcpy(saved.data(), &variable, sizeof(T));
-    restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(T)); });
+    const auto one = [](auto& variable) {
+        using V = std::remove_reference_t<decltype(variable)>;
+        static_assert(std::is_trivially_copyable_v<V>);
+        std::vector<unsigned char> saved(sizeof(V));
+        std::memcpy(saved.data(), &variable, sizeof(V));
+        restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(V)); });
+    };
+    (one(variables), ...);
 }
 
 // Taken at the first test, before any test has touched the program, and put
 // back before each: every test starts from the program's own start-up state.
 void rememberStartUpState()
 {
-    remember(Settings), remember(uiSettings), remember(instantTrimOn), remember(progressiveTrimOn);
-    remember(initPending), remember(forcesOn), remember(trimLatched), remember(trimX), remember(trimY);
-    remember(lastTogglePressMs), remember(prevToggleRaw), remember(joyState), remember(buttonState);
-    remember(ffAxisCount), remember(springEffect), remember(damperEffect), remember(frictionEffect);
-    remember(springEffect2), remember(damperEffect2), remember(frictionEffect2), remember(ffbDevice);
-    remember(directInput), remember(deviceCount), remember(DeviceList), remember(storedSettingsKnown);
-    for (HWND* control : {&deviceCombo, &povDeviceCombo, &holdCombo, &toggleCombo, &centerCombo, &springEdit,
-                          &springSlider, &damperEdit, &damperSlider, &frictionEdit, &frictionSlider, &springEdit2,
-                          &springSlider2, &damperEdit2, &damperSlider2, &frictionEdit2, &frictionSlider2,
-                          &swapAxesCheck, &reinitKeyCombo, &mainWindow})
-        remember(*control);
-    remember(mainMenu), remember(instance), remember(windowClassName), remember(windowTitle);
+    remember(Settings, uiSettings, instantTrimOn, progressiveTrimOn, initPending, forcesOn, trimLatched, trimX, trimY,
+             lastTogglePressMs, prevToggleRaw, joyState, buttonState, ffAxisCount, springEffect, damperEffect,
+             frictionEffect, springEffect2, damperEffect2, frictionEffect2, ffbDevice, directInput, deviceCount,
+             DeviceList, storedSettingsKnown, deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo,
+             springEdit, springSlider, damperEdit, damperSlider, frictionEdit, frictionSlider, springEdit2,
+             springSlider2, damperEdit2, damperSlider2, frictionEdit2, frictionSlider2, swapAxesCheck, reinitKeyCombo,
+             mainWindow, mainMenu, instance, windowClassName, windowTitle);
     restorers.push_back([] { keyCodeList.clear(); });
 }
 

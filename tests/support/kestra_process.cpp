@@ -1,18 +1,5 @@
 #include "tests/support/kestra_process.h"
 
-#include <algorithm>
-
-namespace {
-
-// The build gives Linux paths; Wine shows the Linux root as drive Z:.
-std::wstring windowsPath(std::string linuxPath)
-{
-    std::replace(linuxPath.begin(), linuxPath.end(), '/', '\\');
-    return L"Z:" + std::wstring(linuxPath.begin(), linuxPath.end());
-}
-
-} // namespace
-
 std::string kestraExePath = KESTRA_EXE_PATH;
 std::string kestraSimPath = KESTRA_SIM_PATH;
 
@@ -29,7 +16,7 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 
 KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
 {
-    std::wstring exe = windowsPath(kestraExePath);
+    std::wstring exe = onDriveZ(kestraExePath);
     if (directInput == DirectInput::Simulated) {
         // Both beside each other, as on Windows, where a dinput8.dll next to
         // the program is loaded first. Wine loads its own unless told otherwise
@@ -38,7 +25,7 @@ KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
         // dinput8.dll lies beside kestra.exe, Wine still falls back to its own.
         const std::wstring copy = folder.file(L"kestra.exe");
         if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE) ||
-            !CopyFileW(windowsPath(kestraSimPath).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
+            !CopyFileW(onDriveZ(kestraSimPath).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
             return;
         exe = copy;
         const wchar_t order[] = L"native,builtin";

@@ -4,10 +4,17 @@
 
 #include "tests/support/test_folder.h"
 
+#include <filesystem>
 #include <functional>
 
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+// A Linux path as Wine shows it, on drive Z:.
+inline std::filesystem::path onDriveZ(const std::string& linuxPath)
+{
+    return std::filesystem::path("Z:" + linuxPath).make_preferred();
+}
 
 // The kestra.exe and simulated dinput8.dll that KestraProcess starts, as
 // Linux paths: the build's own, unless a benchmark names others.
