@@ -11,7 +11,6 @@
 
 #include <memory>
 
-using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 namespace {
@@ -47,14 +46,10 @@ protected:
         }
         controls = kestra->waitUntilRunning();
         ASSERT_EQ(controls.size(), 31u) << "the first tick never ended" << journalText();
-        window = GetParent(controls[0]);
-        effects.clear();
-        strengths.clear();
+        created.clear();
         for (const SimCall& call : journal.sinceMark())
-            if (call.method == "CreateEffect" && call.result == "0x00000000") {
-                effects.push_back("eff" + call["eff"]);
-                strengths.push_back(call["pos"]);
-            }
+            if (call.method == "CreateEffect" && call.result == "0x00000000")
+                created.push_back(call);
     }
 
     // Closes the window as a user would: Kestra ends with 0 and no call of it
@@ -66,9 +61,10 @@ protected:
             EXPECT_FALSE(call.has("error")) << call.line;
     }
 
+    // The label of an effect Kestra created: "eff5".
     std::string effect(Effect which) const
     {
-        return static_cast<std::size_t>(which) < effects.size() ? effects[which] : "(no effect)";
+        return static_cast<std::size_t>(which) < created.size() ? "eff" + created[which]["eff"] : "(no effect)";
     }
 
     // A spring centre since the mark; anyX leaves X out of it.
@@ -107,9 +103,8 @@ protected:
     TestFolder folder;
     SimJournal journal{folder};
     std::unique_ptr<KestraProcess> kestra;
-    HWND window = nullptr;
     std::vector<HWND> controls;
-    std::vector<std::string> effects, strengths;  // as created, in order
+    std::vector<SimCall> created;  // the effects, in order
 };
 
 // Start-up plays the first set with the stored strengths; a slider reaches
@@ -118,8 +113,8 @@ protected:
 TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 {
     ASSERT_NO_FATAL_FAILURE(start(settingsFileWith({{springAt, 37}})));
-    ASSERT_EQ(effects.size(), 6u) << journalText();
-    EXPECT_EQ(strengths[Spring], "3700,3700");
+    ASSERT_EQ(created.size(), 6u) << journalText();
+    EXPECT_EQ(created[Spring]["pos"], "3700,3700");
     for (Effect e : {Spring, Damper, Friction}) {
         const auto played = [&](const SimCall& c) { return called(effect(e), "Start")(c) && c.result == "0x00000000"; };
         EXPECT_TRUE(journal.waitFor(played)) << effect(e) << journalText();
@@ -128,7 +123,7 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 
     journal.mark();
     SendMessageW(controls[SpringSlider], TBM_SETPOS, TRUE, 64);
-    SendMessageW(window, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(controls[SpringSlider]));
+    SendMessageW(GetParent(controls[SpringSlider]), WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(controls[SpringSlider]));
     SimCall set;
     ASSERT_TRUE(journal.waitFor(called(effect(Spring), "SetParameters"), &set)) << journalText();
     EXPECT_EQ(set["pos"], "6400,6400");
@@ -136,20 +131,19 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 
     journal.mark();
     close();
-    std::vector<std::string> stops;
+    std::string stops, order;
     std::map<std::string, std::string> refs;  // object -> references after its last Release
     for (const SimCall& call : journal.sinceMark()) {
-        if (call.method == "Stop")
-            stops.push_back(call.object);
+        stops += call.method == "Stop" ? call.object + " " : "";
         if (call.method == "Release")
             refs[call.object] = call["refs"];
     }
-    EXPECT_THAT(stops, ElementsAre(effect(Spring), effect(Damper), effect(Friction), effect(Spring2),
-                                   effect(Damper2), effect(Friction2)));
-    for (std::string object : {"dinput", "dev0"})
-        effects.push_back(object);
-    for (const std::string& object : effects)
-        EXPECT_EQ(refs[object], "0") << object << " still held at exit" << journalText();
+    for (Effect e : {Spring, Damper, Friction, Spring2, Damper2, Friction2})
+        order += effect(e) + " ";
+    EXPECT_EQ(stops, order) << "the first set, then the second";
+    EXPECT_EQ(refs.size(), 8u) << "DirectInput, the stick and the six effects released" << journalText();
+    for (const auto& [object, left] : refs)
+        EXPECT_EQ(left, "0") << object << " still held at exit";
     EXPECT_THAT(folder.read(L"opt.dat"), ElementsAreArray(settingsFileWith({{springAt, 64}})));
 }
 
@@ -234,7 +228,7 @@ TEST_F(SimJourney, FaultsAreRiddenOut)
 
     // The third effect cannot be created: Kestra runs on with the first two.
     ASSERT_NO_FATAL_FAILURE(start(settingsFileWith(), oneStick + "fail CreateEffect E_FAIL call=3\n"));
-    EXPECT_EQ(effects.size(), 2u) << journalText();
+    EXPECT_EQ(created.size(), 2u) << journalText();
     EXPECT_TRUE(press("1"));
     close();
 }
