@@ -118,8 +118,9 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
     EXPECT_EQ(textOf(controls[SpringEdit]), L"37");
 
     journal.mark();
-    SendMessageW(controls[SpringSlider], TBM_SETPOS, TRUE, 64);
-    SendMessageW(GetParent(controls[SpringSlider]), WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(controls[SpringSlider]));
+    const HWND slider = controls[SpringSlider];
+    SendMessageW(slider, TBM_SETPOS, TRUE, 64);
+    SendMessageW(GetParent(slider), WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
     SimCall set;
     ASSERT_TRUE(journal.waitFor(called(effect(Spring), "SetParameters"), &set)) << journalText();
     EXPECT_EQ(set["pos"], "6400,6400");

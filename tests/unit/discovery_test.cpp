@@ -3,93 +3,68 @@
 #include "ffb/discovery.h"
 #include "settings/settings_file.h"
 #include "tests/support/kestra_fixture.h"
-
-#include <gmock/gmock.h>
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+#include "tests/support/settings_bytes.h"
 
 namespace {
 
-class DiscoveryTest : public KestraFixture {
-protected:
-    // "opt.dat" with the defaults but for device 1 and a spring of 42 %.
-    std::vector<std::uint8_t> storeSettings()
-    {
-        SettingsRecord record;
-        captureSettingsRecord(record);
-        record.deviceIndex = 1;
-        record.springGain = 42;
-        folder.write(L"opt.dat", settingsFileOf(record));
-        return settingsFileOf(record);
-    }
+using DiscoveryTest = KestraFixture;
 
-    // "dev0 SetDataFormat format=joystick2": the calls with the values asked for.
-    static std::vector<std::string> sequence(std::initializer_list<const char*> keys)
-    {
-        std::vector<std::string> found;
-        for (const SimCall& c : calls()) {
-            std::string line = c.object + " " + c.method;
-            for (const char* key : keys)
-                line += c.has(key) ? std::string(" ") + key + "=" + c[key] : "";
-            if (c.method != "AddRef" && c.method != "Release" && c.method != "force")
-                found.push_back(line);
-        }
-        return found;
-    }
-};
-
-// Without a force-feedback stick the user is told, and stored settings are
-// neither read nor, at the release, replaced.
-TEST_F(DiscoveryTest, WithoutAForceFeedbackStickTheUserIsTold)
+// Discovery ends at the first failing step with its result, and without a
+// force-feedback stick tells the user so. The settings are read only once the
+// stick is known, and settings never read are not replaced at the release.
+TEST_F(DiscoveryTest, EndsAtAFailingStepOrWithoutAForceFeedbackStick)
 {
-    const std::pair<const char*, const wchar_t*> cases[] = {{"", L"No Joystick found."},
-                                                           {"device \"Pad\"\n", L"No FFB Joystick found."}};
-    for (const auto& [config, message] : cases) {
+    const struct {
+        const char* devices;  // or the call that fails on the stick and pedals
+        const wchar_t* message;
+        bool settingsRead;
+    } cases[] = {{"DirectInput8Create", nullptr, false}, {"EnumDevices", nullptr, false},
+                 {"SetProperty", nullptr, true},         {"EnumObjects", nullptr, true},
+                 {"CreateEffect", nullptr, true},        {"", L"No Joystick found.", false},
+                 {"device \"Pad\"\n", L"No FFB Joystick found.", false}};  // after a stick: the release forgot it
+    const auto stored = settingsFileWith({{deviceAt, 1}, {springAt, 42}});  // the pedals trim, spring 42 %
+    for (const auto& c : cases) {
         releaseDirectInput();
-        simReset(config);
+        simReset(c.message ? std::string(c.devices) : stickAndPedals + "fail " + c.devices + " E_OUTOFMEMORY\n");
+        folder.write(L"opt.dat", stored);
+        storedSettingsKnown = false;
         messageBoxes.clear();
-        const std::vector<std::uint8_t> stored = storeSettings();
-        EXPECT_EQ(initDirectInput(), S_OK);
-        ASSERT_EQ(messageBoxes.size(), 1u);
-        const MessageBoxCall& box = messageBoxes[0];
-        EXPECT_TRUE(box.text == message && box.caption == L"VIZazav" && box.owner == nullptr &&
-                    box.style == (MB_OK | MB_ICONERROR))
-            << config;
-        EXPECT_EQ(deviceCount, *config ? 1 : 0);
-        EXPECT_THAT(calls("CreateEffect"), IsEmpty());
-        EXPECT_EQ(Settings.springGain, 5000) << "opt.dat was read";
+        EXPECT_EQ(initDirectInput(), c.message ? S_OK : E_OUTOFMEMORY) << c.devices;
+        EXPECT_EQ(calls().back().method, c.message ? "EnumDevices" : c.devices) << "the last call";
+        EXPECT_EQ(storedSettingsKnown, c.settingsRead) << c.devices;
+        ASSERT_EQ(messageBoxes.size(), c.message ? 1u : 0u) << c.devices;
+        for (const MessageBoxCall& box : messageBoxes)
+            EXPECT_TRUE(box.text == c.message && box.caption == L"VIZazav" && box.owner == nullptr &&
+                        box.style == (MB_OK | MB_ICONERROR));
         releaseAndSave();
-        EXPECT_EQ(folder.read(L"opt.dat"), stored) << "settings never read were replaced";
+        EXPECT_EQ(folder.read(L"opt.dat"), stored) << c.devices;
     }
 }
 
 // Every attached game controller is opened and prepared for exclusive
 // background use; the last with force feedback is the stick, whose own
 // centring is switched off; opt.dat is read once the list is known.
-TEST_F(DiscoveryTest, PreparesEveryControllerReadsTheSettingsAndCreatesTheEffects)
+TEST_F(DiscoveryTest, PreparesEveryControllerAndReadsTheSettingsOnceTheyAreKnown)
 {
-    storeSettings();
+    folder.write(L"opt.dat", settingsFileWith({{deviceAt, 2}}));  // the third controller's buttons trim
     simReset("device \"Pad\"\ndevice \"First\" ffb\ndevice \"Stick\" ffb\n");
-    std::int32_t springWhenPrepared = 0;
-    simWatchJournal([&](const std::string& line) {
-        if (line.rfind("dev0 SetDataFormat", 0) == 0)
-            springWhenPrepared = Settings.springGain;
-    });
     EXPECT_EQ(initDirectInput(), S_OK);
-    std::vector<std::string> seen = sequence({"version", "class", "format", "flags", "prop", "data"});
-    seen.resize(15);
-    EXPECT_THAT(seen, ElementsAre("dinput DirectInput8Create version=0x800", "dinput CreateDevice",
-                                  "dinput CreateDevice", "dinput CreateDevice", "dinput EnumDevices class=4 flags=0x1",
-                                  "dev0 SetDataFormat format=joystick2", "dev0 SetCooperativeLevel flags=0x9",
-                                  "dev1 SetDataFormat format=joystick2", "dev1 SetCooperativeLevel flags=0x9",
-                                  "dev2 SetDataFormat format=joystick2", "dev2 SetCooperativeLevel flags=0x9",
-                                  "dev2 SetProperty prop=9 data=0", "dev2 EnumObjects flags=0x3",
-                                  "dev2 CreateEffect", "eff1 Start flags=0x0"));
-    EXPECT_EQ(springWhenPrepared, 4200) << "opt.dat is read before the devices are prepared";
-    EXPECT_EQ(Settings.deviceIndex, 1) << "the stored index meets the three controllers just found";
-    EXPECT_EQ(labelOf(ffbDevice), "dev2");
-    EXPECT_STREQ(DeviceList[2].name, L"Stick");
+    EXPECT_EQ(Settings.deviceIndex, 2);
+    std::string seen;  // up to the effects: "dev0 SetDataFormat format=joystick2; "
+    for (const SimCall& c : calls()) {
+        if (c.method == "CreateEffect")
+            break;
+        seen += c.object + " " + c.method;
+        for (const char* key : {"version", "class", "flags", "format", "prop", "data"})
+            seen += c.has(key) ? std::string(" ") + key + "=" + c[key] : "";
+        seen += "; ";
+    }
+    EXPECT_EQ(seen, "dinput DirectInput8Create version=0x800; dinput CreateDevice; dinput CreateDevice; "
+                    "dinput CreateDevice; dinput EnumDevices class=4 flags=0x1; "
+                    "dev0 SetDataFormat format=joystick2; dev0 SetCooperativeLevel flags=0x9; "
+                    "dev1 SetDataFormat format=joystick2; dev1 SetCooperativeLevel flags=0x9; "
+                    "dev2 SetDataFormat format=joystick2; dev2 SetCooperativeLevel flags=0x9; "
+                    "dev2 SetProperty prop=9 data=0; dev2 EnumObjects flags=0x3; ");
 }
 
 // A controller that cannot be opened takes no entry; no more than 32 are
@@ -109,22 +84,6 @@ TEST_F(DiscoveryTest, ListHoldsTheControllersThatOpenAndTheStickItsActuatedAxes)
     simReset("device \"Wheel\" ffb axes=1\n");
     EXPECT_EQ(initDirectInput(), S_OK);
     EXPECT_EQ(ffAxisCount, 1u) << "counted afresh";
-}
-
-TEST_F(DiscoveryTest, EachFailingStepEndsDiscoveryWithItsResult)
-{
-    const std::pair<const char*, bool> cases[] = {  // the failing call; whether opt.dat was read before it
-        {"DirectInput8Create", false}, {"EnumDevices", false}, {"SetProperty", true},
-        {"EnumObjects", true},         {"CreateEffect", true}};
-    for (const auto& [method, settingsRead] : cases) {
-        releaseDirectInput();
-        simReset(oneStick + "fail " + method + " E_OUTOFMEMORY\n");
-        storedSettingsKnown = false;
-        EXPECT_EQ(initDirectInput(), E_OUTOFMEMORY) << method;
-        EXPECT_EQ(calls().back().method, method);
-        EXPECT_EQ(storedSettingsKnown, settingsRead) << method;
-        EXPECT_THAT(messageBoxes, IsEmpty());
-    }
 }
 
 } // namespace

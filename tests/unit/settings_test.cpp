@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <climits>
 #include <thread>
 
@@ -19,22 +20,14 @@ class SettingsFileTest : public KestraFixture {
 protected:
     Bytes stored() const { return folder.read(L"opt.dat"); }
     void store(const Bytes& bytes) const { ASSERT_TRUE(folder.write(L"opt.dat", bytes)); }
-
-    // The defaults as the file stores them, with one change.
-    static Bytes fileWith(std::int32_t SettingsFields::*field, std::int32_t value)
-    {
-        SettingsRecord record;
-        captureSettingsRecord(record);
-        record.*field = value;
-        return settingsFileOf(record);
-    }
 };
 
+// With no file at all, a run that never read one writes it. Each field has
+// its place, little-endian, and decoding gives the record back.
 TEST_F(SettingsFileTest, EachFieldHasItsPlace)
 {
-    loadSettings();  // no file: nothing to lose
     saveSettings();
-    EXPECT_THAT(stored(), ElementsAreArray(settingsFileWith()));
+    EXPECT_EQ(stored(), settingsFileWith());
 
     const SettingsRecord record = {{0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10, 0x11121314, 0x15161718,
                                     0x191A1B1C, 0x1D1E1F20, 0x21222324, 0x25262728, 0x292A2B2C, -2, 0x31, 0x32}};
@@ -53,17 +46,14 @@ TEST_F(SettingsFileTest, EachFieldHasItsPlace)
 // for its first 56 bytes. Reading never changes the file.
 TEST_F(SettingsFileTest, OnlyWholeSettingsFilesAreTakenIn)
 {
-    const Bytes whole = fileWith(&SettingsFields::springGain, 99);
-    Bytes swapped = whole;
-    std::swap(swapped[0], swapped[3]);
-    std::swap(swapped[1], swapped[2]);
-    Bytes longer = whole;
+    const Bytes whole = settingsFileWith({{springAt, 99}});
+    Bytes swapped = whole, longer = whole;
+    std::reverse(swapped.begin(), swapped.begin() + 4);
     longer.resize(90, 0xEE);
-    const std::pair<Bytes, std::int32_t> cases[] = {
+    const std::pair<Bytes, std::int32_t> cases[] = {  // the bytes; the spring then
         {swapped, 5000}, {Bytes(whole.begin(), whole.end() - 1), 5000}, {Bytes(whole.begin(), whole.begin() + 4), 5000},
         {Bytes(), 5000}, {longer, 9900}};
     for (const auto& [bytes, spring] : cases) {
-        Settings.springGain = 5000;
         store(bytes);
         loadSettings();
         EXPECT_EQ(Settings.springGain, spring) << bytes.size() << " bytes";
@@ -71,10 +61,12 @@ TEST_F(SettingsFileTest, OnlyWholeSettingsFilesAreTakenIn)
     }
 }
 
-// The first of each group decides for the group: the stick's index for the
-// hat device's, Hold's for Toggle and Center; an index that does not fit is
-// left out, and the rest of the record applies.
-TEST_F(SettingsFileTest, IndicesThatDoNotFitAreLeftOut)
+// A record is taken as it stands, strengths times 100 and a product beyond
+// 32 bits held at the nearest end, but for its indices: the first of each
+// group decides for the group, the stick's for the hat device's, Hold's for
+// Toggle and Center, and an index that does not fit is left out. Captured,
+// strengths are divided by 100 toward zero.
+TEST_F(SettingsFileTest, RecordsConvertAndIndicesThatDoNotFitAreLeftOut)
 {
     const struct {
         std::int32_t given[5];   // device, hat device, hold, toggle, centre
@@ -85,11 +77,10 @@ TEST_F(SettingsFileTest, IndicesThatDoNotFitAreLeftOut)
     std::int32_t SettingsFields::*const indices[5] = {&SettingsFields::deviceIndex, &SettingsFields::povDeviceIndex,
                                                       &SettingsFields::holdButton, &SettingsFields::toggleButton,
                                                       &SettingsFields::centerButton};
+    SettingsRecord record = {{0, 0, 0, 0, 0, 42, 150, INT_MAX, INT_MIN, 0, 0, 47, 0, 7}};
     deviceCount = 2;
     for (const auto& c : cases) {
-        SettingsRecord record;
-        captureSettingsRecord(record);
-        record.springGain = 42;
+        Settings = {};
         for (int i = 0; i < 5; ++i) {
             Settings.*indices[i] = i < 2 ? 1 : i + 2;
             record.*indices[i] = c.given[i];
@@ -97,27 +88,10 @@ TEST_F(SettingsFileTest, IndicesThatDoNotFitAreLeftOut)
         applySettingsRecord(record);
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(Settings.*indices[i], c.wanted[i]) << "case " << &c - cases << ", index " << i;
-        EXPECT_EQ(Settings.springGain, 4200);
+        const std::int32_t taken[] = {Settings.springGain, Settings.damperGain, Settings.frictionGain,
+                                      Settings.springGain2, Settings.reinitKey, Settings.trimmerMode};
+        EXPECT_THAT(taken, ElementsAre(4200, 15000, INT_MAX, INT_MIN, 47, 7)) << "case " << &c - cases;
     }
-}
-
-// Percent times 100 in, divided by 100 toward zero out; values are taken as
-// they stand, a product beyond 32 bits held at the nearest end.
-TEST_F(SettingsFileTest, StrengthsConvertBetweenPercentAndUnits)
-{
-    SettingsRecord record;
-    captureSettingsRecord(record);
-    record.damperGain = 150;
-    record.frictionGain = INT_MAX;
-    record.frictionGain2 = INT_MIN;
-    record.reinitKey = 47;
-    record.trimmerMode = 7;
-    applySettingsRecord(record);
-    EXPECT_EQ(Settings.damperGain, 15000);
-    EXPECT_EQ(Settings.frictionGain, INT_MAX);
-    EXPECT_EQ(Settings.frictionGain2, INT_MIN);
-    EXPECT_EQ(Settings.reinitKey, 47);
-    EXPECT_EQ(Settings.trimmerMode, 7);
     for (auto [units, percent] : {std::pair{3799, 37}, {-250, -2}, {-99, 0}, {INT_MAX, 21474836}}) {
         Settings.damperGain2 = units;
         captureSettingsRecord(record);
@@ -129,10 +103,8 @@ TEST_F(SettingsFileTest, StrengthsConvertBetweenPercentAndUnits)
 // folder of that name, is never changed.
 TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
 {
-    const Bytes mine = fileWith(&SettingsFields::springGain, 77);
+    const Bytes mine = settingsFileWith({{springAt, 77}});
     store(mine);
-    saveSettings();  // discovery stopped before reading it
-    EXPECT_EQ(stored(), mine);
     const HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     loadSettings();  // held by another program when discovery came to read it
     CloseHandle(holder);
@@ -148,11 +120,9 @@ TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
     SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(L"opt.dat");
 
-    ASSERT_TRUE(CreateDirectoryW(L"opt.dat", nullptr));
-    loadSettings();
-    saveSettings();
-    EXPECT_NE(GetFileAttributesW(L"opt.dat") & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+    ASSERT_TRUE(CreateDirectoryW(L"opt.dat", nullptr) && folder.write(L"opt.dat.tmp", Bytes(9, 0xCD)));
+    saveSettings();  // skipped at once: not even the temporary file a crashed save left is touched
+    EXPECT_EQ(folder.read(L"opt.dat.tmp"), Bytes(9, 0xCD));
 }
 
 // The new bytes go to "opt.dat.tmp" and take the old file's place in one step:
@@ -164,22 +134,20 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
     ASSERT_TRUE(folder.write(L"opt.dat.tmp", Bytes(9, 0xCD)));
     loadSettings();
     saveSettings();
-    EXPECT_THAT(stored(), ElementsAreArray(settingsFileWith()));
-    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+    EXPECT_EQ(stored(), settingsFileWith());
 
     Settings.springGain = 1000;
     HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     saveSettings();  // held throughout: it gives up
     CloseHandle(holder);
-    EXPECT_THAT(stored(), ElementsAreArray(settingsFileWith()));
+    EXPECT_EQ(stored(), settingsFileWith());
     EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
 
     holder = CreateFileW(L"opt.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     std::thread release([holder] { Sleep(150); CloseHandle(holder); });
     saveSettings();
     release.join();
-    EXPECT_EQ(stored().at(24), 10);
-    EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
+    EXPECT_EQ(stored(), settingsFileWith({{springAt, 10}}));
 }
 
 } // namespace
