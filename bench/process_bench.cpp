@@ -370,7 +370,7 @@ int main(int argc, char** argv)
         input.y = 65535 - (step * 104729) % 65536;
         input.pov = static_cast<int>(hats[(step / 7) % 6]);
         input.buttons = buttonPatterns[step % 9];
-        if (!writeInput(kestra.folder, {{0, input}})) {
+        if (!writeInput(kestra.folder, input)) {
             std::printf("the simulated stick's input could not be replaced\n");
             return 1;
         }

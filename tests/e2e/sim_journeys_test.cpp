@@ -93,7 +93,7 @@ protected:
         const std::string state = std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(pov) + " " + all;
         SimJournal reads(folder);
         reads.mark();
-        return writeInput(folder, {{0, InputLine{x, y, pov, buttons}}}) && reads.waitFor([&](const SimCall& c) {
+        return writeInput(folder, {x, y, pov, buttons}) && reads.waitFor([&](const SimCall& c) {
             return c.method == "GetDeviceState" && c["x"] + " " + c["y"] + " " + c["pov"] + " " + c["buttons"] == state;
         });
     }
@@ -204,7 +204,7 @@ TEST_F(SimJourney, FaultsAreRiddenOut)
 {
     // Hold held from the start, while the first twenty reads lose the input:
     // the press is seen once the burst is over.
-    ASSERT_TRUE(writeInput(folder, {{0, InputLine{32767, 32767, -1, "01"}}}));
+    ASSERT_TRUE(writeInput(folder, {32767, 32767, -1, "01"}));
     ASSERT_NO_FATAL_FAILURE(
         start(settingsFileWith({{holdAt, 1}}), oneStick + "fail GetDeviceState DIERR_INPUTLOST call=1 count=20\n"));
     ASSERT_TRUE(waitForSet(2)) << journalText();

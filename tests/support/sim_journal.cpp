@@ -15,10 +15,8 @@ SimCall parseSimCall(const std::string& line)
     std::string word;
     words >> word;
     // The file's lines lead with milliseconds; the in-process journal's do not.
-    if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) {
-        call.ms = std::stoll(word);
+    if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos)
         words >> word;
-    }
     if (word == "DirectInput8Create") {  // the one method with no object before it
         call.object = "dinput";
         call.method = word;
@@ -78,13 +76,11 @@ std::string SimJournal::text() const
     return std::string(bytes.begin(), bytes.end());
 }
 
-bool writeInput(const TestFolder& folder, const std::map<int, InputLine>& devices)
+bool writeInput(const TestFolder& folder, const InputLine& stick)
 {
-    std::ostringstream text;
-    for (const auto& [index, input] : devices)
-        text << index << " x=" << input.x << " y=" << input.y << " pov=" << input.pov
-             << (input.buttons.empty() ? "" : " buttons=" + input.buttons) << "\n";
-    const std::string content = text.str();
+    const std::string content = "0 x=" + std::to_string(stick.x) + " y=" + std::to_string(stick.y) + " pov=" +
+                                std::to_string(stick.pov) + (stick.buttons.empty() ? "" : " buttons=" + stick.buttons) +
+                                "\n";
     folder.write(L"sim-input.new", std::vector<std::uint8_t>(content.begin(), content.end()));
     // Wine refuses to replace a file that any process holds open, and the
     // sim holds its input open for a moment at each read: try until it is

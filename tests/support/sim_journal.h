@@ -9,7 +9,6 @@
 
 // One journal line: "<ms> <object> <method> key=value ... -> 0x<hr>".
 struct SimCall {
-    long long ms = 0;
     std::string object;  // dinput, dev<i>, eff<n>
     std::string method;  // or "force" for the sim's own force lines
     std::map<std::string, std::string> values;
@@ -45,14 +44,12 @@ private:
     std::size_t marked = 0;
 };
 
-// What the simulated stick reports for one device.
+// What the simulated stick, device 0, reports.
 struct InputLine {
-    int x = 32767;
-    int y = 32767;
-    int pov = -1;
+    int x = 32767, y = 32767, pov = -1;
     std::string buttons;  // "1" at position i holds button i+1
 };
 
 // Rewrites "sim-input.txt" in one step, so the sim never reads half a file;
 // false if it could not, the old input then still standing.
-bool writeInput(const TestFolder& folder, const std::map<int, InputLine>& devices);
+bool writeInput(const TestFolder& folder, const InputLine& stick);

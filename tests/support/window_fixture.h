@@ -10,9 +10,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    static std::wstring textOf(HWND window) { return ::textOf(window); }
     static int selectionOf(HWND list) { return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0)); }
-    static int entryCount(HWND list) { return ::entryCount(list); }
     static bool isChecked(HWND checkBox) { return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     static bool menuChecked(UINT command) { return GetMenuState(mainMenu, command, MF_BYCOMMAND) & MF_CHECKED; }
 
