@@ -1,6 +1,5 @@
-// The real kestra.exe with the simulated stick beside it: a few journeys
-// through the whole program, asserted on the sim's journal, on the window and
-// on "opt.dat".
+// The real kestra.exe with the simulated stick beside it: a few journeys through the whole program, asserted on the
+// sim's journal, on the window and on "opt.dat".
 #include "tests/support/kestra_process.h"
 #include "tests/support/sim_journal.h"
 #include "tests/support/settings_bytes.h"
@@ -10,8 +9,6 @@
 #include <commctrl.h>
 
 #include <memory>
-
-using ::testing::ElementsAreArray;
 
 namespace {
 
@@ -31,8 +28,8 @@ const std::string oneStick = "device \"Sim Stick\" ffb axes=2\n";
 
 class SimJourney : public ::testing::Test {
 protected:
-    // Starts Kestra with these settings and the sim so configured, answers
-    // the message expected, and waits until its first tick has filled the window.
+    // Starts Kestra with these settings and the sim so configured, answers the message expected, and waits until its
+    // first tick has filled the window.
     void start(const Bytes& settings, const std::string& config = oneStick, const wchar_t* message = nullptr)
     {
         journal.mark();
@@ -52,8 +49,7 @@ protected:
                 created.push_back(call);
     }
 
-    // Closes the window as a user would: Kestra ends with 0 and no call of it
-    // reached a released object.
+    // Closes the window as a user would: Kestra ends with 0 and no call of it reached a released object.
     void close()
     {
         EXPECT_EQ(kestra->close(), 0);
@@ -84,8 +80,7 @@ protected:
                journal.waitFor(called(effect(set == 1 ? Spring : Spring2), "Start"));
     }
 
-    // Sets the stick and waits until Kestra has read it: a press shorter
-    // than a tick would go unseen.
+    // Sets the stick and waits until Kestra has read it: a press shorter than a tick would go unseen.
     bool press(const std::string& buttons, int x = 32767, int y = 32767, int pov = -1)
     {
         std::string all = buttons;
@@ -107,9 +102,8 @@ protected:
     std::vector<SimCall> created;  // the effects, in order
 };
 
-// Start-up creates the effects with the stored strengths; a slider reaches
-// the spring at once; exit releases every object and leaves the slider's
-// value in "opt.dat".
+// Start-up creates the effects with the stored strengths; a slider reaches the spring at once; exit releases every
+// object and leaves the slider's value in "opt.dat".
 TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
 {
     ASSERT_NO_FATAL_FAILURE(start(settingsFileWith({{springAt, 37}})));
@@ -135,12 +129,11 @@ TEST_F(SimJourney, StartPlayExitWithTheStoredSettings)
     EXPECT_EQ(refs.size(), 8u) << "DirectInput, the stick and the six effects released" << journalText();
     for (const auto& [object, left] : refs)
         EXPECT_EQ(left, "0") << object << " still held at exit";
-    EXPECT_THAT(folder.read(L"opt.dat"), ElementsAreArray(settingsFileWith({{springAt, 64}})));
+    EXPECT_EQ(folder.read(L"opt.dat"), settingsFileWith({{springAt, 64}}));
 }
 
-// Hold, move and release; the hat right and forward; the centre button; a
-// toggle pressed twice. The journey behind the README's plot (scripts/plot-trim
-// keeps its journal).
+// Hold, move and release; the hat right and forward; the centre button; a toggle pressed twice. The journey behind the
+// README's plot (scripts/plot-trim keeps its journal).
 TEST_F(SimJourney, TrimByHoldHatCentreAndToggle)
 {
     ASSERT_NO_FATAL_FAILURE(
@@ -185,9 +178,8 @@ TEST_F(SimJourney, TrimByHoldHatCentreAndToggle)
         CopyFileW(folder.file(L"sim-journal.txt").c_str(), keep, FALSE);
 }
 
-// A controller without force feedback: the message box, then the window
-// with the device listed and the defaults, and the stored settings the run
-// never read kept.
+// A controller without force feedback: the message box, then the window with the device listed and the defaults, and
+// the stored settings the run never read kept.
 TEST_F(SimJourney, WithoutAUsableStickKestraSaysSoAndKeepsTheStoredSettings)
 {
     const Bytes stored = settingsFileWith({{springAt, 77}});
@@ -202,8 +194,7 @@ TEST_F(SimJourney, WithoutAUsableStickKestraSaysSoAndKeepsTheStoredSettings)
 // Faults of the stick that Kestra rides out without a message, and ends well.
 TEST_F(SimJourney, FaultsAreRiddenOut)
 {
-    // Hold held from the start, while the first twenty reads lose the input:
-    // the press is seen once the burst is over.
+    // Hold held from the start, while the first twenty reads lose the input: the press is seen once the burst is over.
     ASSERT_TRUE(writeInput(folder, {32767, 32767, -1, "01"}));
     ASSERT_NO_FATAL_FAILURE(
         start(settingsFileWith({{holdAt, 1}}), oneStick + "fail GetDeviceState DIERR_INPUTLOST call=1 count=20\n"));

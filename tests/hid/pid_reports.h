@@ -1,5 +1,5 @@
-// The virtual stick's PID output reports (layout in hid/driver/kestra_vhid.c),
-// gathered by effect block for assertions and listed for failure messages.
+// The virtual stick's PID output reports (layout in hid/driver/kestra_vhid.c), gathered by effect block for assertions
+// and listed for failure messages.
 #pragma once
 
 #include "vhid_client.h"

@@ -1,6 +1,5 @@
-// Wine's own DirectInput against the virtual stick: what it refuses by itself,
-// and the PID reports the real kestra.exe's actions turn into (no dinput8.dll
-// beside it).
+// Wine's own DirectInput against the virtual stick: what it refuses by itself, and the PID reports the real
+// kestra.exe's actions turn into (no dinput8.dll beside it).
 #define DIRECTINPUT_VERSION 0x0800
 #include "bench/linux_proc.h"
 #include "pid_reports.h"
@@ -19,10 +18,8 @@
 
 namespace {
 
-// What Wine's DirectInput refuses, and the simulated stick with it: condition
-// records that match neither one nor every axis, and an effect started
-// before the device is acquired, which sends nothing. Only Start after
-// Acquire plays it.
+// What Wine's DirectInput refuses, and the simulated stick with it: condition records that match neither one nor every
+// axis, and an effect started before the device is acquired, which sends nothing. Only Start after Acquire plays it.
 TEST(DirectInputDevice, RefusesWhatTheSimulatedStickRefuses)
 {
     kvhid::Stick stick;
@@ -83,8 +80,8 @@ TEST(DirectInputDevice, RefusesWhatTheSimulatedStickRefuses)
 }
 
 constexpr int springSlider = 12;  // by creation order
-// The restart hotkey: an unassigned code no X key produces, so Wine never
-// resets it when one of its windows gains the focus.
+// The restart hotkey: an unassigned code no X key produces, so Wine never resets it when one of its windows gains the
+// focus.
 constexpr WORD restartKey = 0x9A;
 
 // A Linux path as Wine names it: Wine shows the Linux root as drive Z:.
@@ -114,8 +111,8 @@ protected:
             kvhid::plugIn(stagedInf);
     }
 
-    // Waits until `enough` holds for the reports recorded since `from`, or
-    // for the `part` of them given, and keeps them in `got`.
+    // Waits until `enough` holds for the reports recorded since `from`, or for the `part` of them given, and keeps them
+    // in `got`.
     bool waitFor(std::uint32_t from, const std::function<bool(const kvhid::Reports&)>& enough,
                  decltype(&kvhid::sinceLastReset) part = nullptr)
     {
@@ -127,8 +124,8 @@ protected:
         return false;
     }
 
-    // The set that plays in `got`: a spring, damper and friction, each with
-    // one centred condition record per force axis of its type's strength.
+    // The set that plays in `got`: a spring, damper and friction, each with one centred condition record per force axis
+    // of its type's strength.
     void expectSetPlays(std::size_t axes, int spring, int damper, int friction)
     {
         SCOPED_TRACE("reports:\n" + kvhid::describe(records));
@@ -148,8 +145,7 @@ protected:
         EXPECT_TRUE(strengths.empty()) << "a type does not play";
     }
 
-    // Sets the stick's input for several ticks, past the toggle's 200 ms; the
-    // mark before it.
+    // Sets the stick's input for several ticks, past the toggle's 200 ms; the mark before it.
     std::uint32_t move(std::int16_t x, std::uint32_t buttons, std::uint8_t hat = 0)
     {
         const std::uint32_t mark = stick.mark();
@@ -166,17 +162,16 @@ protected:
     std::vector<HWND> controls;
 };
 
-// On the stick that takes forces on X alone (a prefix of its own), the first
-// set goes out with one condition record each, and plays.
+// On the stick that takes forces on X alone (a prefix of its own), the first set goes out with one condition record
+// each, and plays.
 TEST_F(KestraOnWineDirectInput, OneAxisStickGetsTheFirstSetOnItsAxis)
 {
     ASSERT_NO_FATAL_FAILURE(start(1));
 }
 
-// With the default buttons, button 1 toggles: the second set, sent now, plays
-// with its own strengths (damper 50 %). The second press re-centres both
-// springs, turned a quarter with "Swap Axis" on: X takes the stick's Y offset
-// (0) and Y its X offset negated. Exit stops all six, then Unacquire again.
+// With the default buttons, button 1 toggles: the second set, sent now, plays with its own strengths (damper 50 %). The
+// second press re-centres both springs, turned a quarter with "Swap Axis" on: X takes the stick's Y offset (0) and Y
+// its X offset negated. Exit stops all six, then Unacquire again.
 TEST_F(KestraOnWineDirectInput, ToggleTrimsTheSpringAndExitStopsAllSix)
 {
     ASSERT_NO_FATAL_FAILURE(start(2));
@@ -200,10 +195,9 @@ TEST_F(KestraOnWineDirectInput, ToggleTrimsTheSpringAndExitStopsAllSix)
     EXPECT_EQ(6u, std::set<int>(got.stops.begin(), got.stops.begin() + 6).size()) << kvhid::describe(records);
 }
 
-// A slider reaches the playing spring at once. Pulled out with the hat held and
-// both trimmers on, the stick leaves Kestra idle, answering and silent; plugged
-// back in, it gets the forces back where they were. The menu's restart and the
-// hotkey then each send the first set again, with the strength stored before.
+// A slider reaches the playing spring at once. Pulled out with the hat held and both trimmers on, the stick leaves
+// Kestra idle, answering and silent; plugged back in, it gets the forces back where they were. The menu's restart and
+// the hotkey then each send the first set again, with the strength stored before.
 TEST_F(KestraOnWineDirectInput, UnplugAndReplugThenRestart)
 {
     ASSERT_TRUE(folder.write(L"opt.dat", settingsFileWith({{reinitKeyAt, restartKey}})));
@@ -244,8 +238,8 @@ TEST_F(KestraOnWineDirectInput, UnplugAndReplugThenRestart)
     EXPECT_NE(0, SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr)) << "window hangs";
     EXPECT_EQ(nullptr, kestra->findWindow(L"#32770", L"VIZazav")) << "a message box";
 
-    // Back in, the next poll acquires it and the playing set goes out afresh. One
-    // step may have missed the stick as it went; a stale hat's steps are more.
+    // Back in, the next poll acquires it and the playing set goes out afresh. One step may have missed the stick as it
+    // went; a stale hat's steps are more.
     ASSERT_TRUE(kvhid::plugIn(stagedInf));
     ASSERT_TRUE(stick.open(kvhid::waitForDevicePath(std::chrono::seconds(10)))) << "the stick did not come back";
     ASSERT_TRUE(waitFor(held, [&](const kvhid::Reports& r) { return centre(r) != -1; }, kvhid::sincePluggedIn));

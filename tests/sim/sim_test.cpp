@@ -1,5 +1,5 @@
-// The simulated stick in process, as Kestra's unit and window tests use it: what it refuses as DirectInput
-// does, its scripted faults and its clean start. The end-to-end journeys use its DLL and files.
+// The simulated stick in process, as Kestra's unit and window tests use it: what it refuses as DirectInput does, its
+// scripted faults and its clean start. The end-to-end journeys use its DLL and files.
 #include "sim/in_process.h"
 #include "tests/support/sim_journal.h"
 

@@ -26,8 +26,8 @@ void remember(T&... variables)
     (one(variables), ...);
 }
 
-// Taken at the first test, before any test has touched the program, and put
-// back before each: every test starts from the program's own start-up state.
+// Taken at the first test, before any test has touched the program, and put back before each: every test starts from
+// the program's own start-up state.
 void rememberStartUpState()
 {
     remember(Settings, uiSettings, instantTrimOn, progressiveTrimOn, initPending, forcesOn, trimLatched, trimX, trimY,

@@ -1,7 +1,6 @@
-// The fixture of every in-process test of Kestra: the program's globals as
-// they stood when the test program started, the simulated stick in place of
-// DirectInput, a clock and a message-box recorder of the test's own, and a
-// working folder of its own for "opt.dat".
+// The fixture of every in-process test of Kestra: the program's globals as they stood when the test program started,
+// the simulated stick in place of DirectInput, a clock and a message-box recorder of the test's own, and a working
+// folder of its own for "opt.dat".
 #pragma once
 
 #include "app/state.h"
@@ -26,14 +25,12 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Discovery, then what the restart does after it: the devices acquired
-    // and the first set started. The journal is cleared afterwards.
+    // Discovery, then what the restart does after it: the devices acquired and the first set started. The journal is
+    // cleared afterwards.
     void open(const std::string& config = oneStick);
 
     // The sim's journal since the last clear; of one method, and object.
     static std::vector<SimCall> calls(const std::string& method = "", const std::string& object = "");
-    // The label of the object behind a handle: "eff3", "dev1".
-    static std::string labelOf(const IUnknown* object) { return simLabel(object); }
     // A device's stick, hat and buttons ("0101": buttons 2 and 4 down) from its next read.
     static void setInput(int device, const std::string& buttons, LONG x = 32767, LONG y = 32767,
                          DWORD pov = 0xFFFFFFFF);

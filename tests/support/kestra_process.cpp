@@ -18,11 +18,10 @@ KestraProcess::KestraProcess(const TestFolder& folder, DirectInput directInput)
 {
     std::wstring exe = onDriveZ(kestraExePath);
     if (directInput == DirectInput::Simulated) {
-        // Both beside each other, as on Windows, where a dinput8.dll next to
-        // the program is loaded first. Wine loads its own unless told otherwise
-        // for that program, and reads no WINEDLLOVERRIDES from a child's
-        // environment: the rule goes into the prefix's registry. Where no
-        // dinput8.dll lies beside kestra.exe, Wine still falls back to its own.
+        // Both beside each other, as on Windows, where a dinput8.dll next to the program is loaded first. Wine loads
+        // its own unless told otherwise for that program, and reads no WINEDLLOVERRIDES from a child's environment: the
+        // rule goes into the prefix's registry. Where no dinput8.dll lies beside kestra.exe, Wine still falls back to
+        // its own.
         const std::wstring copy = folder.file(L"kestra.exe");
         if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE) ||
             !CopyFileW(onDriveZ(kestraSimPath).c_str(), folder.file(L"dinput8.dll").c_str(), FALSE))
@@ -52,8 +51,8 @@ KestraProcess::~KestraProcess()
 
 HWND KestraProcess::findWindow(const wchar_t* className, const wchar_t* title) const
 {
-    // FindWindowExW reads titles without messaging, so a busy window does not
-    // stall it; another test's kestra.exe may show the same window meanwhile.
+    // FindWindowExW reads titles without messaging, so a busy window does not stall it; another test's kestra.exe may
+    // show the same window meanwhile.
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, title));) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);

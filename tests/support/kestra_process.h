@@ -1,5 +1,5 @@
-// Runs the real kestra.exe in a folder of its own and reaches into its
-// windows from outside, as a user or another program would.
+// Runs the real kestra.exe in a folder of its own and reaches into its windows from outside, as a user or another
+// program would.
 #pragma once
 
 #include "tests/support/test_folder.h"
@@ -16,13 +16,12 @@ inline std::filesystem::path onDriveZ(const std::string& linuxPath)
     return std::filesystem::path("Z:" + linuxPath).make_preferred();
 }
 
-// The kestra.exe and simulated dinput8.dll that KestraProcess starts, as
-// Linux paths: the build's own, unless a benchmark names others.
+// The kestra.exe and simulated dinput8.dll that KestraProcess starts, as Linux paths: the build's own, unless a
+// benchmark names others.
 extern std::string kestraExePath;
 extern std::string kestraSimPath;
 
-// Which DirectInput kestra.exe talks to: Wine's own, or the simulated stick,
-// copied beside it and preferred to Wine's.
+// Which DirectInput kestra.exe talks to: Wine's own, or the simulated stick, copied beside it and preferred to Wine's.
 enum class DirectInput { Wine, Simulated };
 
 class KestraProcess {
@@ -42,8 +41,8 @@ public:
     HWND findWindow(const wchar_t* className, const wchar_t* title) const;
     // The main window, once it exists.
     HWND mainWindow(DWORD timeoutMs = 10000) const;
-    // The main window's controls in creation order, once the first tick has
-    // filled the hotkey list; none if that does not come in time.
+    // The main window's controls in creation order, once the first tick has filled the hotkey list; none if that does
+    // not come in time.
     std::vector<HWND> waitUntilRunning(DWORD timeoutMs = 10000) const;
 
     // Waits for the process to end; its exit code, or -1 on timeout.

@@ -1,5 +1,5 @@
-// The bytes of "opt.dat" as a run with the default settings writes them, with
-// some fields changed, by byte offset: a 32-bit field, or one byte at 52 and 53.
+// The bytes of "opt.dat" as a run with the default settings writes them, with some fields changed, by byte offset: a
+// 32-bit field, or one byte at 52 and 53.
 #pragma once
 
 #include <cstdint>

@@ -82,9 +82,8 @@ bool writeInput(const TestFolder& folder, const InputLine& stick)
                                 std::to_string(stick.pov) + (stick.buttons.empty() ? "" : " buttons=" + stick.buttons) +
                                 "\n";
     folder.write(L"sim-input.new", std::vector<std::uint8_t>(content.begin(), content.end()));
-    // Wine refuses to replace a file that any process holds open, and the
-    // sim holds its input open for a moment at each read: try until it is
-    // free. Giving up silently would leave the stick where it was.
+    // Wine refuses to replace a file that any process holds open, and the sim holds its input open for a moment at each
+    // read: try until it is free. Giving up silently would leave the stick where it was.
     const std::wstring next = folder.file(L"sim-input.new");
     const std::wstring input = folder.file(L"sim-input.txt");
     for (int attempt = 0; attempt < 500; ++attempt) {

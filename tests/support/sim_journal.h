@@ -1,5 +1,5 @@
-// The simulated stick's journal as a test sees it, from its file while
-// Kestra runs or in process; and the input file it re-reads.
+// The simulated stick's journal as a test sees it, from its file while Kestra runs or in process; and the input file it
+// re-reads.
 #pragma once
 
 #include "tests/support/test_folder.h"
@@ -50,6 +50,6 @@ struct InputLine {
     std::string buttons;  // "1" at position i holds button i+1
 };
 
-// Rewrites "sim-input.txt" in one step, so the sim never reads half a file;
-// false if it could not, the old input then still standing.
+// Rewrites "sim-input.txt" in one step, so the sim never reads half a file; false if it could not, the old input then
+// still standing.
 bool writeInput(const TestFolder& folder, const InputLine& stick);

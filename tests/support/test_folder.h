@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-// A fresh, empty folder under the temporary folder; removed with its files
-// by the destructor.
+// A fresh, empty folder under the temporary folder; removed with its files by the destructor.
 class TestFolder {
 public:
     TestFolder();

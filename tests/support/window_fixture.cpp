@@ -33,8 +33,8 @@ void WindowFixture::chooseRow(HWND list, int row)
     sendCommand(0, CBN_SELCHANGE, list);
 }
 
-// The trackbar does not report TBM_SETPOS to its parent, so the move is
-// announced the way the trackbar announces a drag.
+// The trackbar does not report TBM_SETPOS to its parent, so the move is announced the way the trackbar announces a
+// drag.
 void WindowFixture::moveSlider(HWND slider, int position)
 {
     SendMessageW(slider, TBM_SETPOS, TRUE, position);

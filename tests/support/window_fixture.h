@@ -1,5 +1,4 @@
-// The real main window, created as the program creates it, on the test's
-// display, with what a user's changes send it.
+// The real main window, created as the program creates it, on the test's display, with what a user's changes send it.
 #pragma once
 
 #include "tests/support/kestra_fixture.h"

@@ -1,5 +1,5 @@
-// Bringing DirectInput up on the simulated stick: the controllers, the stick
-// among them, the stored settings and the effects.
+// Bringing DirectInput up on the simulated stick: the controllers, the stick among them, the stored settings and the
+// effects.
 #include "ffb/discovery.h"
 #include "settings/settings_file.h"
 #include "tests/support/kestra_fixture.h"
@@ -9,9 +9,8 @@ namespace {
 
 using DiscoveryTest = KestraFixture;
 
-// Discovery ends at the first failing step with its result, and without a
-// force-feedback stick tells the user so. The settings are read only once the
-// stick is known, and settings never read are not replaced at the release.
+// Discovery ends at the first failing step with its result, and without a force-feedback stick tells the user so. The
+// settings are read only once the stick is known, and settings never read are not replaced at the release.
 TEST_F(DiscoveryTest, EndsAtAFailingStepOrWithoutAForceFeedbackStick)
 {
     const struct {
@@ -41,9 +40,8 @@ TEST_F(DiscoveryTest, EndsAtAFailingStepOrWithoutAForceFeedbackStick)
     }
 }
 
-// Every attached game controller is opened and prepared for exclusive
-// background use; the last with force feedback is the stick, whose own
-// centring is switched off; opt.dat is read once the list is known.
+// Every attached game controller is opened and prepared for exclusive background use; the last with force feedback is
+// the stick, whose own centring is switched off; opt.dat is read once the list is known.
 TEST_F(DiscoveryTest, PreparesEveryControllerAndReadsTheSettingsOnceTheyAreKnown)
 {
     folder.write(L"opt.dat", settingsFileWith({{deviceAt, 2}}));  // the third controller's buttons trim
@@ -67,8 +65,8 @@ TEST_F(DiscoveryTest, PreparesEveryControllerAndReadsTheSettingsOnceTheyAreKnown
                     "dev2 SetProperty prop=9 data=0; dev2 EnumObjects flags=0x3; ");
 }
 
-// A controller that cannot be opened takes no entry; no more than 32 are
-// kept; the axes that carry an actuator are counted afresh, at most two.
+// A controller that cannot be opened takes no entry; no more than 32 are kept; the axes that carry an actuator are
+// counted afresh, at most two.
 TEST_F(DiscoveryTest, ListHoldsTheControllersThatOpenAndTheStickItsActuatedAxes)
 {
     std::string config = "fail CreateDevice E_FAIL device=0\ndevice \"Broken\" ffb\n";

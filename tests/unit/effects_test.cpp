@@ -1,5 +1,4 @@
-// The six condition effects on the simulated stick: creation, the spring
-// centre, the set switch and the strengths.
+// The six condition effects on the simulated stick: creation, the spring centre, the set switch and the strengths.
 #include "ffb/discovery.h"
 #include "ffb/effects.h"
 #include "tests/support/kestra_fixture.h"
@@ -21,14 +20,14 @@ protected:
             Settings.*field = gain += 100;
     }
 
-    // The effects' calls since the last clear: "spring2 Stop", "damper SetParameters 1300,1300 0,0". The strength
-    // shown is the coefficient and the saturation both ways; a record where the four differ shows all four.
+    // The effects' calls since the last clear: "spring2 Stop", "damper SetParameters 1300,1300 0,0". The strength shown
+    // is the coefficient and the saturation both ways; a record where the four differ shows all four.
     static std::vector<std::string> effectCalls()
     {
         const std::map<std::string, std::string> names = {
-            {labelOf(springEffect), "spring"},     {labelOf(damperEffect), "damper"},
-            {labelOf(frictionEffect), "friction"}, {labelOf(springEffect2), "spring2"},
-            {labelOf(damperEffect2), "damper2"},   {labelOf(frictionEffect2), "friction2"}};
+            {simLabel(springEffect), "spring"},     {simLabel(damperEffect), "damper"},
+            {simLabel(frictionEffect), "friction"}, {simLabel(springEffect2), "spring2"},
+            {simLabel(damperEffect2), "damper2"},   {simLabel(frictionEffect2), "friction2"}};
         auto nameOf = [&](const std::string& label) { return names.count(label) ? names.at(label) : label; };
         std::vector<std::string> found;
         for (const SimCall& c : calls()) {
@@ -46,9 +45,9 @@ protected:
     }
 };
 
-// Dampers, frictions, then springs, the first set before the second; the first set's damper and friction start as
-// they are made, its spring once both exist. Each is infinite, at full gain, untriggered, one centred record for
-// each of X and Y.
+// Dampers, frictions, then springs, the first set before the second; the first set's damper and friction start as they
+// are made, its spring once both exist. Each is infinite, at full gain, untriggered, one centred record for each of X
+// and Y.
 TEST_F(EffectsTest, CreatedInOrderWithTheirStrengthsTheFirstSetStarted)
 {
     ASSERT_EQ(initDirectInput(), S_OK);
@@ -63,9 +62,8 @@ TEST_F(EffectsTest, CreatedInOrderWithTheirStrengthsTheFirstSetStarted)
             << c.line;
 }
 
-// A one-axis device gets one record, for X, which follows the stick's X even
-// with "Swap Axis" on; a device with no actuator axis gets no request at all.
-// Strengths from a hand-edited file reach DirectInput within 0..10000.
+// A one-axis device gets one record, for X, which follows the stick's X even with "Swap Axis" on; a device with no
+// actuator axis gets no request at all. Strengths from a hand-edited file reach DirectInput within 0..10000.
 TEST_F(EffectsTest, RecordsMatchTheAxesAndStrengthsDirectInputsRange)
 {
     Settings.springGain = -5000;
@@ -81,9 +79,8 @@ TEST_F(EffectsTest, RecordsMatchTheAxesAndStrengthsDirectInputsRange)
     EXPECT_EQ(initDirectInput(), DIERR_UNSUPPORTED);
 }
 
-// A failed creation ends the sequence with its result; the effects made
-// before it stay, the later handles stay null and no spring is started. A
-// creation that succeeds without a handle (a driver's fault) counts as failed.
+// A failed creation ends the sequence with its result; the effects made before it stay, the later handles stay null and
+// no spring is started. A creation that succeeds without a handle (a driver's fault) counts as failed.
 TEST_F(EffectsTest, FailedCreationKeepsTheEffectsBeforeIt)
 {
     IDirectInputEffect** const creationOrder[] = {&damperEffect,   &damperEffect2, &frictionEffect,
@@ -99,9 +96,9 @@ TEST_F(EffectsTest, FailedCreationKeepsTheEffectsBeforeIt)
     }
 }
 
-// Both springs take the trim as their centre, turned a quarter with the axes swapped (X takes trimY, Y takes
-// -trimX); every update then plays the set forcesOn names, only 1 naming the first, and gives the other four
-// effects their strengths, centred.
+// Both springs take the trim as their centre, turned a quarter with the axes swapped (X takes trimY, Y takes -trimX);
+// every update then plays the set forcesOn names, only 1 naming the first, and gives the other four effects their
+// strengths, centred.
 TEST_F(EffectsTest, UpdatesCentreTheSpringsAndSwitchSets)
 {
     open();

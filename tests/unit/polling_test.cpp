@@ -1,5 +1,4 @@
-// Reading a controller through the simulated stick: acquisition, the button
-// machine and the toggle's timing.
+// Reading a controller through the simulated stick: acquisition, the button machine and the toggle's timing.
 #include "ffb/polling.h"
 #include "tests/support/kestra_fixture.h"
 
@@ -24,8 +23,7 @@ protected:
     }
 };
 
-// A failed Poll makes the poll acquire the device; the result decides. What
-// is not read changes no button state.
+// A failed Poll makes the poll acquire the device; the result decides. What is not read changes no button state.
 TEST_F(PollingTest, AcquireResultDecidesWhatAFailedPollDoes)
 {
     const struct { std::string faults; HRESULT result; std::size_t acquires; } cases[] = {
@@ -47,10 +45,9 @@ TEST_F(PollingTest, AcquireResultDecidesWhatAFailedPollDoes)
     EXPECT_EQ(pollDevice(nullptr, &joyState), nothingRead);
 }
 
-// Every button but the toggle: 1 while down (exactly 0x80), 2 at the poll
-// that sees it up, then 0; the toggle flips at each accepted press and never
-// shows 2. Only the device deviceIndex names drives the states, and a toggle
-// index out of range is never used.
+// Every button but the toggle: 1 while down (exactly 0x80), 2 at the poll that sees it up, then 0; the toggle flips at
+// each accepted press and never shows 2. Only the device deviceIndex names drives the states, and a toggle index out of
+// range is never used.
 TEST_F(PollingTest, ButtonsAndToggleStates)
 {
     const struct { std::int32_t buttonDevice; const char *buttons, *states; } steps[] = {  // of buttons 1, 3 and 32
@@ -71,10 +68,9 @@ TEST_F(PollingTest, ButtonsAndToggleStates)
     }
 }
 
-// A press counts more than 200 ms after the last accepted one; an ignored
-// press does not restart the 200 ms; a clock set back ignores presses until
-// it has passed the last accepted press by 200 ms. Held down over a second
-// poll 300 ms later, a press counts once.
+// A press counts more than 200 ms after the last accepted one; an ignored press does not restart the 200 ms; a clock
+// set back ignores presses until it has passed the last accepted press by 200 ms. Held down over a second poll 300 ms
+// later, a press counts once.
 TEST_F(PollingTest, TogglePressesCountMoreThan200msApart)
 {
     const std::int64_t t0 = nowMs;

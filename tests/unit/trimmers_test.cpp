@@ -1,5 +1,4 @@
-// The trimmers on the simulated stick: hold, toggle and centre buttons, the
-// hat, and the axis rule.
+// The trimmers on the simulated stick: hold, toggle and centre buttons, the hat, and the axis rule.
 #include "ffb/polling.h"
 #include "ffb/trimmers.h"
 #include "tests/support/kestra_fixture.h"
@@ -31,8 +30,7 @@ protected:
         Settings.povDeviceIndex = 1;
     }
 
-    // One tick of the instant trimmer: the main loop's poll of the stick,
-    // then the step. "0100": button 2 (Hold) down.
+    // One tick of the instant trimmer: the main loop's poll of the stick, then the step. "0100": button 2 (Hold) down.
     void tick(const std::string& buttons, LONG x = 32767, LONG y = 32767)
     {
         setInput(0, buttons, x, y);
@@ -49,20 +47,20 @@ protected:
         stepProgressiveTrimmer();
     }
 
-    // The set forcesOn names, then each centre the springs were given since
-    // the step began: "0 700,0". Updating the springs plays that set.
+    // The set forcesOn names, then each centre the springs were given since the step began: "0 700,0". Updating the
+    // springs plays that set.
     static std::string state()
     {
         std::string text = std::to_string(forcesOn);
-        for (const SimCall& c : calls("SetParameters", labelOf(springEffect)))
+        for (const SimCall& c : calls("SetParameters", simLabel(springEffect)))
             text += " " + c["offset"];
         return text;
     }
 };
 
 // Hold releases the forces while down and centres where the stick is let go; the toggle's first press releases, the
-// next centres on the stick. A stick that cannot be read keeps the centre, but the first set plays again. Center
-// brings the centre back within the tick, a third of it off per update until X is 0, then Y to 0, at every tick held.
+// next centres on the stick. A stick that cannot be read keeps the centre, but the first set plays again. Center brings
+// the centre back within the tick, a third of it off per update until X is 0, then Y to 0, at every tick held.
 TEST_F(TrimmerTest, HoldToggleAndCenterButtons)
 {
     // The twelfth poll, Hold's last re-centre, finds the stick held by another program.
@@ -88,9 +86,8 @@ TEST_F(TrimmerTest, HoldToggleAndCenterButtons)
     }
 }
 
-// Indices out of range are never used. With all three on one button it acts
-// as a toggle only: neither Hold nor Center acts, Center not even while the
-// toggle has the forces released.
+// Indices out of range are never used. With all three on one button it acts as a toggle only: neither Hold nor Center
+// acts, Center not even while the toggle has the forces released.
 TEST_F(TrimmerTest, ButtonAssignmentsOutOfRangeOrOneButton)
 {
     for (std::int32_t index : {-1, 32, 1000}) {
@@ -107,8 +104,8 @@ TEST_F(TrimmerTest, ButtonAssignmentsOutOfRangeOrOneButton)
 }
 
 // Each of eight exact angles moves the centre 125 within the offset range, up being -Y; any other angle moves nothing,
-// but every poll that read updates the springs. Nothing updates while another program holds the hat device, and
-// nothing is even polled while the forces are released or the hat device is not one.
+// but every poll that read updates the springs. Nothing updates while another program holds the hat device, and nothing
+// is even polled while the forces are released or the hat device is not one.
 TEST_F(TrimmerTest, HatMovesTheCentreOneStepPerTick)
 {
     const struct { DWORD angle; const char* centre; std::int32_t x = 0, y = 0; } cases[] = {  // x, y: the centre before

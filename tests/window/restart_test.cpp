@@ -1,5 +1,5 @@
-// Opening the controllers and showing the settings at start-up and at each
-// restart; the idle tick, the restart hotkey and the way out.
+// Opening the controllers and showing the settings at start-up and at each restart; the idle tick, the restart hotkey
+// and the way out.
 #include "app/apply_restart.h"
 #include "app/main_loop.h"
 #include "ffb/discovery.h"
@@ -15,10 +15,9 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// The desktop's key state is shared by the tests running in parallel, so each
-// test that presses a key has its own: unassigned codes that no X key
-// produces, as Wine sets every X key to the X server's state whenever one of
-// its windows gains the X focus. The end-to-end tests press none.
+// The desktop's key state is shared by the tests running in parallel, so each test that presses a key has its own:
+// unassigned codes that no X key produces, as Wine sets every X key to the X server's state whenever one of its windows
+// gains the X focus. The end-to-end tests press none.
 constexpr WORD tickKey = 0x97, listKey = 0x98;
 
 class RestartTest : public WindowFixture {
@@ -63,9 +62,8 @@ protected:
     }
     static std::size_t restarts() { return calls("DirectInput8Create").size(); }
 
-    // What the window shows: the six edits, then the six sliders; the rows of
-    // the stick, hat device, Hold, Toggle, Center and hotkey lists; the
-    // "Swap Axis" check and the four trimmer items.
+    // What the window shows: the six edits, then the six sliders; the rows of the stick, hat device, Hold, Toggle,
+    // Center and hotkey lists; the "Swap Axis" check, the four trimmer items and the two trimmers' flags.
     static std::string shown()
     {
         std::string text;
@@ -79,20 +77,19 @@ protected:
         text += isChecked(swapAxesCheck) ? " X " : " - ";
         for (UINT item : {IDM_NO_TRIMMER, IDM_INSTANT_TRIMMER, IDM_PROGRESSIVE_TRIMMER, IDM_BOTH_TRIMMERS})
             text += menuChecked(item) ? "1" : "0";
-        return text;
+        return text + " " + std::to_string(instantTrimOn) + std::to_string(progressiveTrimOn);
     }
 
     WORD pressed = 0;
 };
 
-// The defaults, then stored settings, reach the lists, edits, sliders, the
-// check and the menu; every key is listed, a stored key selected; a mode
-// outside the menu leaves the flags as they were, a key the table lacks
-// selects no row but is kept.
+// The defaults, then stored settings, reach the lists, edits, sliders, the check and the menu; every key is listed, a
+// stored key selected; a mode outside the menu leaves the flags as they were, a key the table lacks selects no row but
+// is kept.
 TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
 {
     applyAndRestart(true);
-    EXPECT_EQ(shown(), "50 0 0 0 50 0 /50/0/0/0/50/0 0 0 0 0 0 -1 X 0100") << "code 0 names no key";
+    EXPECT_EQ(shown(), "50 0 0 0 50 0 /50/0/0/0/50/0 0 0 0 0 0 -1 X 0100 10") << "code 0 names no key";
     EXPECT_EQ(entryCount(deviceCombo) + entryCount(povDeviceCombo), 4);
     ASSERT_EQ(entryCount(reinitKeyCombo), 99);
     wchar_t lastKey[16] = {};
@@ -100,18 +97,15 @@ TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
     EXPECT_EQ(lastKey + std::wstring(L" ") + std::to_wstring(keyCodeList.at(98)), L"RightContol 163");
 
     startWithStored({{1, 0, 3, 0, 31, 30, 0, 0, 0, 50, 100, 'Z', 0, TrimmerProgressive}});
-    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 60 - 0010") << "60: the row of Z";
-    EXPECT_EQ(progressiveTrimOn * 10 + instantTrimOn, 10);
+    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 60 - 0010 01") << "60: the row of Z";
     startWithStored({{1, 0, 3, 0, 31, 30, 0, 0, 0, 50, 100, 0xE8, 0, 7}});
-    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 -1 - 0010");
+    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 -1 - 0010 01");
     EXPECT_EQ(uiSettings.reinitKey, 0xE8);
-    EXPECT_EQ(progressiveTrimOn * 10 + instantTrimOn, 10);
 }
 
-// The first set can start only on an acquired device: the restart starts it
-// once the devices are, also when a trimmer had the forces released. A
-// restart writes the settings, releases everything, centres the springs and
-// reads the settings back.
+// The first set can start only on an acquired device: the restart starts it once the devices are, also when a trimmer
+// had the forces released. A restart writes the settings, releases everything, centres the springs and reads the
+// settings back.
 TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 {
     simReset(stickAndPedals + "vanish 1 discovery=2\n");
@@ -124,25 +118,24 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
         startUp ? applyAndRestart(true) : sendCommand(IDM_INIT_DIRECTINPUT);  // the menu's restart
         ASSERT_GE(firstOf("dev0 Acquire"), 0);
         for (IDirectInputEffect* effect : {springEffect, damperEffect, frictionEffect}) {
-            std::vector<SimCall> starts = calls("Start", labelOf(effect));
-            ASSERT_FALSE(starts.empty()) << labelOf(effect);
-            EXPECT_EQ(starts.back().result, "0x00000000") << labelOf(effect) << " started before the acquire";
+            std::vector<SimCall> starts = calls("Start", simLabel(effect));
+            ASSERT_FALSE(starts.empty()) << simLabel(effect);
+            EXPECT_EQ(starts.back().result, "0x00000000") << simLabel(effect) << " started before the acquire";
         }
-        EXPECT_EQ(firstOf(labelOf(springEffect2) + " Start"), -1);
+        EXPECT_EQ(firstOf(simLabel(springEffect2) + " Start"), -1);
         moveSlider(springSlider, 40);
     }
     EXPECT_EQ(trimX * 10000 + trimY, 0);
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 40);
     EXPECT_LT(firstOf("dev0 Release"), firstOf("dinput DirectInput8Create"));
     // The pedals are gone: the stick list has no row for the stored index.
-    EXPECT_EQ(shown(), "40 0 0 0 50 0 /40/0/0/0/50/0 -1 0 0 0 0 -1 X 0100");
+    EXPECT_EQ(shown(), "40 0 0 0 50 0 /40/0/0/0/50/0 -1 0 0 0 0 -1 X 0100 10");
     EXPECT_EQ(entryCount(deviceCombo) * 1000 + entryCount(reinitKeyCombo), 1099) << "the hotkey list is filled once";
 }
 
-// The first tick opens the devices and does nothing else. Each tick after:
-// the instant trimmer on what the button device's poll read, then the hat,
-// then the hotkey, which restarts at every tick it is held; each trimmer
-// only when on. A key chosen in the list is watched at once.
+// The first tick opens the devices and does nothing else. Each tick after: the instant trimmer on what the button
+// device's poll read, then the hat, then the hotkey, which restarts at every tick it is held; each trimmer only when
+// on. A key chosen in the list is watched at once.
 TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey)
 {
     Settings.reinitKey = tickKey;  // as if read from the file
@@ -179,8 +172,8 @@ TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey
     EXPECT_EQ(uiSettings.reinitKey, listKey) << "the restart read back the key the list shows";
 }
 
-// A toggle pressed while the read fails, and a Hold seen down at an earlier
-// read while another program holds the stick, are not acted on.
+// A toggle pressed while the read fails, and a Hold seen down at an earlier read while another program holds the stick,
+// are not acted on.
 TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
 {
     simReset(stickAndPedals + "fail GetDeviceState DIERR_INPUTLOST device=0\n"
@@ -196,8 +189,8 @@ TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
     EXPECT_EQ(forcesOn, 1);
 }
 
-// The way out: the six effects stopped, then everything released and the
-// settings written; the loop returns the quit message's code.
+// The way out: the six effects stopped, then everything released and the settings written; the loop returns the quit
+// message's code.
 TEST_F(RestartTest, LoopEndsOnTheQuitMessageStoppingAndReleasingEverything)
 {
     runIdleTick();

@@ -1,5 +1,4 @@
-// The real main window and what the user's actions in it do to the settings
-// and the effects.
+// The real main window and what the user's actions in it do to the settings and the effects.
 #include "tests/support/window_fixture.h"
 #include "ui/main_window.h"
 #include "ui/resource.h"
@@ -10,8 +9,8 @@
 
 namespace {
 
-// The layout is fixed. Each slider, 0 to 100 but the second spring's 0 to
-// 70, writes its edit, its percent, its live strength and its effect.
+// The layout is fixed. Each slider, 0 to 100 but the second spring's 0 to 70, writes its edit, its percent, its live
+// strength and its effect.
 TEST_F(WindowFixture, EachSliderReachesItsEditItsSettingAndItsEffect)
 {
     EXPECT_EQ(GetWindowLongW(mainWindow, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
@@ -27,17 +26,16 @@ TEST_F(WindowFixture, EachSliderReachesItsEditItsSettingAndItsEffect)
         EXPECT_EQ(SendMessageW(sliders[i].slider, TBM_GETRANGEMAX, 0, 0), i == 3 ? 70 : 100);
         moveSlider(sliders[i].slider, 12 + i);
         EXPECT_EQ(textOf(sliders[i].edit), std::to_wstring(12 + i));
-        const std::vector<SimCall> sets = calls("SetParameters", labelOf(sliders[i].effect));
+        const std::vector<SimCall> sets = calls("SetParameters", simLabel(sliders[i].effect));
         EXPECT_EQ(sets.empty() ? "" : sets.back()["pos"], units + "," + units) << i;
     }
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(Settings.*gainFields[i], (12 + i) * 100) << "each slider its own strength";
 }
 
-// The button lists hold the 32 buttons, the first chosen. Any list's change
-// takes all five choices, a list without a selection keeping its setting; the
-// hotkey list takes its key at once, by keyboard or mouse; "Swap Axis" flips
-// the setting and its mark, and nothing else.
+// The button lists hold the 32 buttons, the first chosen. Any list's change takes all five choices, a list without a
+// selection keeping its setting; the hotkey list takes its key at once, by keyboard or mouse; "Swap Axis" flips the
+// setting and its mark, and nothing else.
 TEST_F(WindowFixture, ListsAndSwapAxisTakeWhatTheUserChose)
 {
     for (HWND list : {holdCombo, toggleCombo, centerCombo})
@@ -85,8 +83,7 @@ TEST_F(WindowFixture, TrimmerCommandsSetTheModeTheFlagsAndCheckOneItem)
     }
 }
 
-// The About box is modal: another command leaves it up, OK or Cancel ends it.
-// "Exit" ends the program.
+// The About box is modal: another command leaves it up, OK or Cancel ends it. "Exit" ends the program.
 WORD endWith;
 int commandsSent;
 
