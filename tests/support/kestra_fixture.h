@@ -15,8 +15,7 @@ inline const std::string stickAndPedals = oneStick + "device \"Pedals\"\n";
 
 struct MessageBoxCall {
     HWND owner;
-    std::wstring text;
-    std::wstring caption;
+    std::wstring text, caption;
     UINT style;
 };
 

@@ -85,11 +85,9 @@ long KestraProcess::close(DWORD timeoutMs)
 
 long KestraProcess::waitForExit(DWORD timeoutMs)
 {
-    if (!process.hProcess || WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
-        return -1;
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<long>(code);
+    const bool ended = process.hProcess && WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    return ended && GetExitCodeProcess(process.hProcess, &code) ? static_cast<long>(code) : -1;
 }
 
 MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs)

@@ -45,18 +45,17 @@ std::vector<SimCall> parseSimCalls(const std::vector<std::string>& lines)
 std::vector<SimCall> SimJournal::calls() const
 {
     const std::string all = text();
-    std::vector<std::string> lines;
+    std::vector<SimCall> found;
     // Whole lines only: a line still being written is left for the next read.
     for (std::size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(all.substr(start, end - start - (end > start && all[end - 1] == '\r')));
-    return parseSimCalls(lines);
+        found.push_back(parseSimCall(all.substr(start, end - start - (end > start && all[end - 1] == '\r'))));
+    return found;
 }
 
 std::vector<SimCall> SimJournal::sinceMark() const
 {
-    std::vector<SimCall> all = calls();
-    all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(marked, all.size())));
-    return all;
+    const std::vector<SimCall> all = calls();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(marked, all.size())), all.end()};
 }
 
 bool SimJournal::waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found, unsigned timeoutMs) const

@@ -27,12 +27,6 @@ void WindowFixture::TearDown()
     KestraFixture::TearDown();
 }
 
-void WindowFixture::chooseRow(HWND list, int row)
-{
-    SendMessageW(list, CB_SETCURSEL, row, 0);
-    sendCommand(0, CBN_SELCHANGE, list);
-}
-
 // The trackbar does not report TBM_SETPOS to its parent, so the move is announced the way the trackbar announces a
 // drag.
 void WindowFixture::moveSlider(HWND slider, int position)
@@ -41,7 +35,3 @@ void WindowFixture::moveSlider(HWND slider, int position)
     SendMessageW(mainWindow, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
 }
 
-void WindowFixture::sendCommand(WORD id, WORD code, HWND source)
-{
-    SendMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(source));
-}

@@ -13,7 +13,14 @@ protected:
     static bool isChecked(HWND checkBox) { return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     static bool menuChecked(UINT command) { return GetMenuState(mainMenu, command, MF_BYCOMMAND) & MF_CHECKED; }
 
-    static void chooseRow(HWND list, int row);
+    static void sendCommand(WORD id, WORD code = 0, HWND source = nullptr)
+    {
+        SendMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(source));
+    }
+    static void chooseRow(HWND list, int row)
+    {
+        SendMessageW(list, CB_SETCURSEL, row, 0);
+        sendCommand(0, CBN_SELCHANGE, list);
+    }
     static void moveSlider(HWND slider, int position);
-    static void sendCommand(WORD id, WORD code = 0, HWND source = nullptr);
 };

@@ -11,7 +11,7 @@
 
 #include <commctrl.h>
 
-using ::testing::ElementsAre;
+#include <algorithm>
 
 namespace {
 
@@ -55,10 +55,9 @@ protected:
     static std::ptrdiff_t firstOf(const std::string& what)
     {
         const std::vector<SimCall> all = calls();
-        for (std::size_t i = 0; i < all.size(); ++i)
-            if (all[i].object + " " + all[i].method == what)
-                return static_cast<std::ptrdiff_t>(i);
-        return -1;
+        const auto is = [&](const SimCall& c) { return c.object + " " + c.method == what; };
+        const auto at = std::find_if(all.begin(), all.end(), is);
+        return at == all.end() ? -1 : at - all.begin();
     }
     static std::size_t restarts() { return calls("DirectInput8Create").size(); }
 
@@ -201,7 +200,7 @@ TEST_F(RestartTest, LoopEndsOnTheQuitMessageStoppingAndReleasingEverything)
     std::vector<std::string> stops;
     for (const SimCall& c : calls("Stop"))
         stops.push_back(c.object);
-    EXPECT_THAT(stops, ElementsAre("eff5", "eff1", "eff3", "eff6", "eff2", "eff4"));
+    EXPECT_THAT(stops, ::testing::ElementsAre("eff5", "eff1", "eff3", "eff6", "eff2", "eff4"));
     EXPECT_LT(firstOf("eff4 Stop"), firstOf("eff5 Release"));
     EXPECT_TRUE(simHeldObjects().empty());
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 22);
