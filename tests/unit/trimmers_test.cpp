@@ -60,12 +60,12 @@ protected:
 
 // Hold releases the forces while down and centres where the stick is let go; the toggle's first press releases, the
 // next centres on the stick. A stick that cannot be read keeps the centre, but the first set plays again. Center brings
-// the centre back within the tick, a third of it off per update until X is 0, then Y to 0, at every tick held.
+// the centre back within the tick, a third of it off per update until X is 0, then Y to 0, at every tick held and read.
 TEST_F(TrimmerTest, HoldToggleAndCenterButtons)
 {
-    // The twelfth poll, Hold's last re-centre, finds the stick held by another program.
-    open(stickAndPedals + "fail Poll DIERR_NOTACQUIRED call=12 device=0\n"
-                          "fail Acquire DIERR_OTHERAPPHASPRIO call=2 device=0\n");
+    // Another program holds the stick at the twelfth poll, Hold's last re-centre, and the eighteenth, Center's last.
+    open(stickAndPedals + "fail Poll DIERR_NOTACQUIRED call=12 device=0\nfail Poll DIERR_NOTACQUIRED call=18 device=0\n"
+                          "fail Acquire DIERR_OTHERAPPHASPRIO call=2 count=2 device=0\n");
     const struct { const char* buttons; LONG x; const char* seen; } ticks[] = {  // the stick at (x, 0)
         {"01", 0, "0 0,0"},  // Hold down: the centre stays
         {"01", 0, "0"},      // held, nothing more happens
@@ -78,6 +78,7 @@ TEST_F(TrimmerTest, HoldToggleAndCenterButtons)
         {"00", 0, "1 10,-10000"},  // the stick not read
         {"0001", 0, "1 6,-6666 4,-4444 2,-2962 1,-1974 0,-1316 0,0"},
         {"0001", 0, "1 0,0"},
+        {"0001", 0, "1"},  // the stick not read
     };
     for (const auto& t : ticks) {
         nowMs += 1000;
