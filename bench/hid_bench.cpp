@@ -72,10 +72,8 @@ public:
 
     ~Rig()
     {
-        if (window) {
-            PostMessageW(window, WM_CLOSE, 0, 0);
-            kestra->waitForExit();
-        }
+        if (window)
+            kestra->close();
     }
 
     // Waits up to 5 s until `enough` holds for the records since `from`.

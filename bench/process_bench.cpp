@@ -175,10 +175,7 @@ struct Running {
         windowMs = nowMs() - begin;
         if (journalOff) {
             linuxPid = linuxPidOf(folder.path());
-            return waitUntil([&] {
-                const std::vector<HWND> controls = controlsOf(window);
-                return controls.size() == 31 && entryCount(controls[30]) > 0;
-            });
+            return !kestra->waitUntilRunning().empty();
         }
         std::string firstSpring;
         bool acquired = false;
@@ -208,8 +205,7 @@ struct Running {
 
     long close()
     {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        const long code = kestra->waitForExit(30000);
+        const long code = kestra->close(30000);
         delete kestra;
         kestra = nullptr;
         return code;

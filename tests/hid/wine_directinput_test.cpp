@@ -13,7 +13,6 @@
 #include <dinput.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 
 namespace {

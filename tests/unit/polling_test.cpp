@@ -2,8 +2,6 @@
 #include "ffb/polling.h"
 #include "tests/support/kestra_fixture.h"
 
-#include <gmock/gmock.h>
-
 namespace {
 
 class PollingTest : public KestraFixture {

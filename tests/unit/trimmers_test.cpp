@@ -3,8 +3,6 @@
 #include "ffb/trimmers.h"
 #include "tests/support/kestra_fixture.h"
 
-#include <gmock/gmock.h>
-
 #include <climits>
 
 namespace {
