@@ -8,7 +8,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -192,22 +191,14 @@ TEST_F(SimJourney, WithoutAUsableStickKestraSaysSoAndKeepsTheStoredSettings)
     EXPECT_EQ(folder.read(L"opt.dat"), stored);
 }
 
-// Faults of the stick that Kestra rides out without a message, and ends well.
-TEST_F(SimJourney, FaultsAreRiddenOut)
+// Lost input Kestra rides out without a message: Hold held from the start, while the first twenty reads lose the
+// input, is seen once the burst is over.
+TEST_F(SimJourney, LostInputIsRiddenOut)
 {
-    // Hold held from the start, while the first twenty reads lose the input: the press is seen once the burst is over.
     ASSERT_TRUE(writeInput(folder, {32767, 32767, -1, "01"}));
     ASSERT_NO_FATAL_FAILURE(
         start(settingsFileWith({{holdAt, 1}}), oneStick + "fail GetDeviceState DIERR_INPUTLOST call=1 count=20\n"));
     ASSERT_TRUE(waitForSet(2)) << journalText();
-    const std::vector<SimCall> calls = journal.calls();
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](auto& c) { return c.result == "0x8007001E"; }), 20);
-    close();
-
-    // The third effect cannot be created: Kestra runs on with the first two.
-    ASSERT_NO_FATAL_FAILURE(start(settingsFileWith(), oneStick + "fail CreateEffect E_FAIL call=3\n"));
-    EXPECT_EQ(created.size(), 2u) << journalText();
-    EXPECT_TRUE(press("1"));
     close();
 }
 
