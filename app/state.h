@@ -74,8 +74,8 @@ extern bool devicesShutDown;
 // the next idle tick (app/).
 extern bool devicesArrived;
 
-// The trimmers' (ffb/trimmers) force set, latch and centre; discovery puts
-// the centre back to 0 at every release.
+// The trimmers' (ffb/trimmers) force set, latch and centre; discovery resets
+// them at every release (resetTrim).
 // Force-set selector: 1 plays the first set, anything else the second.
 extern std::uint8_t forcesOn;
 extern std::uint8_t trimLatched;

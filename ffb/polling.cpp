@@ -10,7 +10,6 @@ namespace {
 constexpr BYTE pressedByte = 0x80;
 constexpr std::int64_t toggleDebounceMs = 200;
 
-
 // Each accepted press flips the toggle; a press within 200 ms of the last
 // accepted one is ignored and does not restart the 200 ms. The first press is
 // always accepted.
