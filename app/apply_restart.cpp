@@ -35,23 +35,20 @@ void listHotkeys()
         SendMessageW(reinitKeyCombo, CB_SETCURSEL, row, 0);
 }
 
-} // namespace
-
-void applyAndRestart(bool startup)
+void restart(bool startup, bool quiet)
 {
     if (!startup) {
         releaseAndSave();
         Sleep(100);
     }
 
-    initDirectInput();
+    initDirectInput(quiet);
     for (int i = 0; i < deviceCount; ++i)
         DeviceList[i].device->Acquire();
     Sleep(100);
 
     // Started again now that the devices are acquired. The first set plays
-    // after every discovery; the next updateSprings picks the set forcesOn
-    // names if a trimmer has the forces released.
+    // after every discovery, as the release engaged the forces.
     startFirstSet();
 
     captureSettingsRecord(uiSettings);
@@ -59,7 +56,22 @@ void applyAndRestart(bool startup)
     setTrimmerMode(uiSettings.trimmerMode);
 
     listDevices();
-    if (startup)
+    if (startup) {
         listHotkeys();
+        // The stored hotkey acts at once, even if it is down now.
+        armedHotkey = uiSettings.reinitKey;
+    }
     showSettingsRecord();
+}
+
+} // namespace
+
+void applyAndRestart(bool startup)
+{
+    restart(startup, false);
+}
+
+void rediscoverDevices()
+{
+    restart(false, true);
 }

@@ -5,3 +5,7 @@
 // hotkey list. The restart form first releases everything and writes the
 // settings file, which discovery then reads back.
 void applyAndRestart(bool startup);
+
+// The restart form, run by the program itself when a controller arrives: it
+// shows no message box.
+void rediscoverDevices();

@@ -7,14 +7,44 @@
 #include "ffb/polling.h"
 #include "ffb/trimmers.h"
 
+#include <utility>
+
+namespace {
+
+// Polled rather than registered, so the key works whichever program has the
+// keyboard; only "down now" counts, not "pressed since".
+void watchHotkey()
+{
+    const std::int32_t key = uiSettings.reinitKey;
+    if (!(GetAsyncKeyState(key) & 0x8000)) {
+        armedHotkey = key;
+        return;
+    }
+    // A key typed or arrowed onto in the list is down as it becomes the
+    // hotkey: it restarts only once it has been let go and pressed again.
+    if (key == armedHotkey)
+        applyAndRestart(false);
+}
+
+} // namespace
+
 void runIdleTick()
 {
+    if (devicesShutDown)
+        return;
     if (initPending) {
         // The devices open once the window is up and its first messages served.
         applyAndRestart(true);
         initPending = 0;
         return;
     }
+
+    // Whatever the trimmers do, a stick that was lost gets its forces back.
+    watchStick();
+    // A controller plugged in while there was no force-feedback stick: look
+    // again, without a word should there still be none.
+    if (std::exchange(devicesArrived, false) && !ffbDevice)
+        rediscoverDevices();
 
     // The buttons act only on what this poll read: a device another program
     // holds reads nothing.
@@ -25,14 +55,13 @@ void runIdleTick()
     if (progressiveTrimOn)
         stepProgressiveTrimmer();
 
-    // Polled rather than registered, so the key works whichever program has
-    // the keyboard; only "down now" counts, not "pressed since".
-    if (GetAsyncKeyState(uiSettings.reinitKey) & 0x8000)
-        applyAndRestart(false);
+    watchHotkey();
 }
 
 void shutDownDevices()
 {
+    if (std::exchange(devicesShutDown, true))
+        return;
     Sleep(100);
     stopEffects();
     releaseAndSave();

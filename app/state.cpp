@@ -29,11 +29,13 @@ SettingsRecord uiSettings = [] {
 std::int32_t instantTrimOn = 1;
 std::int32_t progressiveTrimOn = 0;
 std::int32_t initPending = 1;
+std::int32_t armedHotkey = 0;
+bool devicesShutDown = false;
+bool devicesArrived = false;
 
 std::uint8_t forcesOn = 1;
 std::uint8_t trimLatched = 1;
-// Far in the past against any real clock, so the first toggle press counts.
-std::int64_t lastTogglePressMs = 2147483647;
+std::int64_t lastTogglePressMs = noTogglePressYet;
 std::uint8_t prevToggleRaw = 0;
 DIJOYSTATE2 joyState = {};
 std::uint8_t buttonState[buttonCount] = {};
@@ -77,6 +79,7 @@ HWND swapAxesCheck = nullptr;
 HWND reinitKeyCombo = nullptr;
 HWND mainWindow = nullptr;
 HMENU mainMenu = nullptr;
+HDEVNOTIFY deviceNotification = nullptr;
 HINSTANCE instance = nullptr;
 wchar_t windowClassName[100] = {};
 wchar_t windowTitle[100] = {};

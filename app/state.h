@@ -64,6 +64,15 @@ extern std::int32_t instantTrimOn;
 extern std::int32_t progressiveTrimOn;
 // The main loop's (app/): the first idle tick opens the devices.
 extern std::int32_t initPending;
+// The hotkey as last seen up (app/): a key chosen while down acts only once it
+// has been let go.
+extern std::int32_t armedHotkey;
+// Set once the devices are shut down for good (app/): at the way out, or when
+// Windows ends the session. Nothing opens them again.
+extern bool devicesShutDown;
+// A game controller has arrived: set by the window procedure (ui/), taken by
+// the next idle tick (app/).
+extern bool devicesArrived;
 
 // The trimmers' (ffb/trimmers) force set, latch and centre; discovery puts
 // the centre back to 0 at every release.
@@ -74,7 +83,8 @@ extern std::int32_t trimX;  // spring centre offsets, -10000..10000
 extern std::int32_t trimY;
 
 // The poll's (ffb/polling): the last state read and the button machine.
-extern std::int64_t lastTogglePressMs;
+constexpr std::int64_t noTogglePressYet = INT64_MIN;
+extern std::int64_t lastTogglePressMs;  // on the steady clock
 extern std::uint8_t prevToggleRaw;
 extern DIJOYSTATE2 joyState;
 extern std::uint8_t buttonState[buttonCount];
@@ -126,6 +136,8 @@ extern HWND reinitKeyCombo;
 
 extern HWND mainWindow;
 extern HMENU mainMenu;
+// The main window's registration for arrivals of HID devices (ui/).
+extern HDEVNOTIFY deviceNotification;
 extern HINSTANCE instance;
 extern wchar_t windowClassName[100];
 extern wchar_t windowTitle[100];

@@ -1,11 +1,11 @@
-// The wall clock behind the toggle button's timing.
+// The clock behind the toggle button's timing.
 #pragma once
 
 #include <cstdint>
 
-// Milliseconds since 1970-01-01 00:00 UTC from the system clock, so a change
-// of the system time acts on the toggle timing.
-std::int64_t systemWallClockMs();
+// Milliseconds since the system started. It never goes back, so setting the
+// system time, by hand or by a time sync, cannot mute the toggle.
+std::int64_t systemSteadyClockMs();
 
 // The clock the program reads; tests put a clock of their own here.
-extern std::int64_t (*wallClockMs)();
+extern std::int64_t (*steadyClockMs)();

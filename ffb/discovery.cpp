@@ -2,6 +2,7 @@
 
 #include "app/state.h"
 #include "ffb/effects.h"
+#include "ffb/trimmers.h"
 #include "settings/settings_file.h"
 
 #include <cstdint>
@@ -36,7 +37,7 @@ void tellUser(const wchar_t* text)
 
 } // namespace
 
-HRESULT initDirectInput()
+HRESULT initDirectInput(bool quiet)
 {
     HRESULT hr;
     if (FAILED(hr = createDirectInput(GetModuleHandleW(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8W,
@@ -49,11 +50,13 @@ HRESULT initDirectInput()
         return hr;
 
     if (deviceCount == 0) {
-        tellUser(L"No Joystick found.");
+        if (!quiet)
+            tellUser(L"No Joystick found.");
         return S_OK;
     }
     if (!ffbDevice) {
-        tellUser(L"No FFB Joystick found.");
+        if (!quiet)
+            tellUser(L"No FFB Joystick found.");
         return S_OK;
     }
 
@@ -68,9 +71,9 @@ HRESULT initDirectInput()
         device->SetCooperativeLevel(mainWindow, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
     }
 
-    // The device's own centring spring would fight the program's springs.
-    if (FAILED(hr = switchAutoCenterOff(ffbDevice)))
-        return hr;
+    // The device's own centring spring would fight the program's springs. Some
+    // drivers cannot switch it off; the stick still takes the effects.
+    switchAutoCenterOff(ffbDevice);
 
     ffAxisCount = 0;
     if (FAILED(hr = ffbDevice->EnumObjects(enumAxesCallback, &ffAxisCount, DIDFT_AXIS)))
@@ -124,9 +127,8 @@ void releaseDirectInput()
 
     deviceCount = 0;
     ffbDevice = nullptr;
-    // The springs come back centred at the next discovery.
-    trimX = 0;
-    trimY = 0;
+    // The next discovery starts afresh: springs centred, first set playing.
+    resetTrim();
 }
 
 void releaseAndSave()

@@ -5,9 +5,10 @@
 #include "ffb/directinput.h"
 
 // Creates the DirectInput object, lists the attached game controllers, reads
-// the stored settings, prepares every device and creates the effects. Tells
-// the user when there is no controller or none with force feedback.
-HRESULT initDirectInput();
+// the stored settings, prepares every device and creates the effects. Unless
+// quiet, tells the user when there is no controller or none with force
+// feedback.
+HRESULT initDirectInput(bool quiet = false);
 
 BOOL CALLBACK enumDevicesCallback(const DIDEVICEINSTANCEW* instance, void* context);
 
@@ -15,8 +16,8 @@ BOOL CALLBACK enumDevicesCallback(const DIDEVICEINSTANCEW* instance, void* conte
 // std::uint32_t such as ffAxisCount.
 BOOL CALLBACK enumAxesCallback(const DIDEVICEOBJECTINSTANCEW* object, void* context);
 
-// Unacquires and releases everything initDirectInput built and re-centres the
-// trim. Safe to call twice.
+// Unacquires and releases everything initDirectInput built and resets the
+// trim (resetTrim). Safe to call twice.
 void releaseDirectInput();
 
 // releaseDirectInput, then the settings file written from Settings.

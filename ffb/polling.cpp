@@ -2,6 +2,7 @@
 
 #include "app/state.h"
 #include "ffb/clock.h"
+#include "ffb/effects.h"
 
 namespace {
 
@@ -9,16 +10,10 @@ namespace {
 constexpr BYTE pressedByte = 0x80;
 constexpr std::int64_t toggleDebounceMs = 200;
 
-HRESULT reacquire(IDirectInputDevice8W* device)
-{
-    HRESULT hr = device->Acquire();
-    for (int retry = 0; hr == DIERR_INPUTLOST && retry < lostInputRetryLimit; ++retry)
-        hr = device->Acquire();
-    return hr;
-}
 
 // Each accepted press flips the toggle; a press within 200 ms of the last
-// accepted one is ignored and does not restart the 200 ms.
+// accepted one is ignored and does not restart the 200 ms. The first press is
+// always accepted.
 void stepToggleButton(const DIJOYSTATE2& state)
 {
     const std::int32_t toggle = Settings.toggleButton;
@@ -27,9 +22,10 @@ void stepToggleButton(const DIJOYSTATE2& state)
 
     const BYTE raw = state.rgbButtons[toggle];
     if (raw == pressedByte && prevToggleRaw == 0) {
-        if (wallClockMs() - lastTogglePressMs > toggleDebounceMs) {
+        const std::int64_t now = steadyClockMs();
+        if (lastTogglePressMs == noTogglePressYet || now - lastTogglePressMs > toggleDebounceMs) {
             buttonState[toggle] = buttonState[toggle] == 1 ? 0 : 1;
-            lastTogglePressMs = wallClockMs();
+            lastTogglePressMs = now;
         }
     }
     prevToggleRaw = raw;
@@ -58,19 +54,37 @@ bool drivesTheButtons(IDirectInputDevice8W* device)
 
 } // namespace
 
+HRESULT keepAcquired(IDirectInputDevice8W* device)
+{
+    if (SUCCEEDED(device->Poll()))
+        return DI_OK;
+    HRESULT hr = device->Acquire();
+    for (int retry = 0; hr == DIERR_INPUTLOST && retry < lostInputRetryLimit; ++retry)
+        hr = device->Acquire();
+    // DirectInput unloaded the stick's effects when it lost the stick; the
+    // playing set goes back on as soon as the stick is ours again.
+    if (hr == DI_OK && device == ffbDevice)
+        updateSprings();
+    return hr;
+}
+
+void watchStick()
+{
+    if (ffbDevice)
+        keepAcquired(ffbDevice);
+}
+
 HRESULT pollDevice(IDirectInputDevice8W* device, DIJOYSTATE2* state)
 {
     if (!device)
         return nothingRead;
 
-    if (FAILED(device->Poll())) {
-        const HRESULT hr = reacquire(device);
-        if (hr == DIERR_INVALIDPARAM || hr == DIERR_NOTINITIALIZED)
-            return E_FAIL;
-        // Another program has the device: not an error, but nothing was read.
-        if (hr == DIERR_OTHERAPPHASPRIO)
-            return nothingRead;
-    }
+    const HRESULT acquired = keepAcquired(device);
+    if (acquired == DIERR_INVALIDPARAM || acquired == DIERR_NOTINITIALIZED)
+        return E_FAIL;
+    // Another program has the device: not an error, but nothing was read.
+    if (acquired == DIERR_OTHERAPPHASPRIO)
+        return nothingRead;
 
     const HRESULT hr = device->GetDeviceState(sizeof(DIJOYSTATE2), state);
     if (FAILED(hr))

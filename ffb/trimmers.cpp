@@ -125,3 +125,21 @@ void stepProgressiveTrimmer()
     // The springs are refreshed after every successful poll, hat moved or not.
     updateSprings();
 }
+
+void engageForces()
+{
+    const bool released = forcesOn != 1;
+    forcesOn = 1;
+    trimLatched = 1;
+    if (isButtonIndex(Settings.toggleButton))
+        buttonState[Settings.toggleButton] = 0;
+    if (released)
+        updateSprings();
+}
+
+void resetTrim()
+{
+    trimX = 0;
+    trimY = 0;
+    engageForces();
+}

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <set>
+#include <utility>
 
 // DirectInput names its predefined properties by small numbers posing as GUID
 // references (DIPROP_AUTOCENTER is "GUID 9"), so the property methods look at
@@ -22,6 +24,9 @@ namespace {
 // The device object that holds each controller exclusively, by config index.
 std::map<int, SimDevice*> exclusiveHolders;
 int lastEffectSerial = 0;
+// Every device object alive, so that pulling a controller out reaches them.
+std::vector<SimDevice*> liveDevices;
+std::set<int> pulledOutControllers;
 
 constexpr std::uintptr_t propertyBufferSize = 1;
 constexpr std::uintptr_t propertyAxisMode = 2;
@@ -64,6 +69,7 @@ SimDevice::SimDevice(int configIndex, const DeviceSetup& configured, bool freeWh
                 freeWhenReleased),
       index(configIndex), setup(configured), lastForces(describeForces({}, motion))
 {
+    liveDevices.push_back(this);
 }
 
 SimDevice::~SimDevice()
@@ -71,6 +77,7 @@ SimDevice::~SimDevice()
     // Only a released device is destroyed, and releasing unacquires it; this
     // is for safety's sake.
     letGo(this);
+    liveDevices.erase(std::remove(liveDevices.begin(), liveDevices.end(), this), liveDevices.end());
 }
 
 void SimDevice::forgetEffect(SimEffect* effect)
@@ -95,6 +102,15 @@ void SimDevice::loseAcquisition()
     // stops and must be downloaded again.
     for (SimEffect* effect : effects)
         effect->unload();
+}
+
+void SimDevice::pulledOut()
+{
+    if (!acquired)
+        return;
+    loseAcquisition();
+    inputLost = true;
+    journalForces();
 }
 
 void SimDevice::journalForces()
@@ -227,6 +243,8 @@ HRESULT SimDevice::Acquire()
         return line.finish(DIERR_INVALIDPARAM);
     if (acquired)
         return line.finish(S_FALSE);
+    if (!pluggedIn(index))
+        return line.finish(DIERR_UNPLUGGED);
     if ((cooperation & DISCL_FOREGROUND) && GetForegroundWindow() != window)
         return line.finish(DIERR_OTHERAPPHASPRIO);
     if (cooperation & DISCL_EXCLUSIVE) {
@@ -258,6 +276,8 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data)
     line.number("size", size);
     if (const auto refused = refusal(line))
         return line.finish(*refused);
+    if (std::exchange(inputLost, false))
+        return line.finish(DIERR_INPUTLOST);
     if (!acquired)
         return line.finish(DIERR_NOTACQUIRED);
     if (!data)
@@ -401,6 +421,8 @@ HRESULT SimDevice::Poll()
     CallLine line = callLine("Poll");
     if (const auto refused = refusal(line))
         return line.finish(*refused);
+    if (std::exchange(inputLost, false))
+        return line.finish(DIERR_INPUTLOST);
     if (!acquired)
         return line.finish(DIERR_NOTACQUIRED);
     // A polled device: the input file is read now, and the next
@@ -413,4 +435,23 @@ void forgetDevices()
 {
     exclusiveHolders.clear();
     lastEffectSerial = 0;
+    pulledOutControllers.clear();
+}
+
+void setPluggedIn(int index, bool plugged)
+{
+    if (plugged) {
+        pulledOutControllers.erase(index);
+        return;
+    }
+    pulledOutControllers.insert(index);
+    for (SimDevice* device : liveDevices) {
+        if (device->index == index && !device->released())
+            device->pulledOut();
+    }
+}
+
+bool pluggedIn(int index)
+{
+    return pulledOutControllers.count(index) == 0;
 }

@@ -25,6 +25,9 @@ public:
     const DeviceSetup setup;  // as configured when the device was created
 
     bool exclusivelyAcquired() const { return acquired && (cooperation & DISCL_EXCLUSIVE); }
+    // The controller is pulled out: acquisition and effects are lost, and the
+    // next Poll or GetDeviceState reports lost input.
+    void pulledOut();
     // Stops every effect on the device (DIES_SOLO).
     void stopEffects();
     // Journals a force line when what the model computes has changed.
@@ -101,6 +104,7 @@ public:
 
 private:
     bool acquired = false;
+    bool inputLost = false;   // pulled out since the last Poll or GetDeviceState
     DWORD dataSize = 0;       // of the data format; 0 until one is set
     // DirectInput's level until SetCooperativeLevel says otherwise.
     DWORD cooperation = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
@@ -124,5 +128,12 @@ private:
     void lastReleased() override;
 };
 
-// Effects numbered from 1 again, and no device held exclusively.
+// Effects numbered from 1 again, no device held exclusively, every
+// controller plugged in.
 void forgetDevices();
+
+// Pulls controller `index` out, or plugs it back in. While it is out it is not
+// enumerated and cannot be opened or acquired (DIERR_UNPLUGGED); the device
+// objects made before come back to life when it is plugged in again.
+void setPluggedIn(int index, bool pluggedIn);
+bool pluggedIn(int index);

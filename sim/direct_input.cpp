@@ -13,6 +13,8 @@ long long discoveries = 0;
 
 bool attachedNow(int index)
 {
+    if (!pluggedIn(index))
+        return false;
     for (const VanishRule& rule : currentConfig().vanishes) {
         if (rule.device == index && discoveries >= rule.discovery)
             return false;

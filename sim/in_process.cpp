@@ -38,6 +38,11 @@ void simSetInput(int device, const StickInput& input)
     setStickInput(device, input);
 }
 
+void simSetPluggedIn(int device, bool plugged)
+{
+    setPluggedIn(device, plugged);
+}
+
 std::vector<std::string> simJournal()
 {
     return memoryJournal();

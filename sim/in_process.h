@@ -23,6 +23,12 @@ HRESULT WINAPI simDirectInput8Create(HINSTANCE, DWORD version, REFIID iid, LPVOI
 // before it) reads.
 void simSetInput(int device, const StickInput& input);
 
+// Pulls a controller out, as a USB cable is, or plugs it back in: while it is
+// out it is not enumerated, Acquire returns DIERR_UNPLUGGED, the first Poll or
+// GetDeviceState of an acquired object DIERR_INPUTLOST, and its effects are
+// stopped and unloaded. Plugged in again, its objects acquire again.
+void simSetPluggedIn(int device, bool pluggedIn);
+
 // The journal's lines since the reset or the last clear, as in
 // sim-journal.txt without the milliseconds.
 std::vector<std::string> simJournal();

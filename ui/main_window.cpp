@@ -4,6 +4,7 @@
 #include "ui/window_proc.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -94,6 +95,19 @@ void fillButtonLists()
         SendMessageW(list, CB_SETCURSEL, 0, 0);
 }
 
+// Game controllers are HID devices: an arrival of one reaches the window as
+// WM_DEVICECHANGE, so a stick plugged in later can be found.
+void watchForArrivals()
+{
+    // GUID_DEVINTERFACE_HID, spelt out: its header is the driver kit's.
+    static const GUID hidInterface = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = hidInterface;
+    deviceNotification = RegisterDeviceNotificationW(mainWindow, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
 } // namespace
 
 void registerWindowClasses(HINSTANCE instance)
@@ -136,6 +150,7 @@ int createMainWindow(HINSTANCE moduleInstance)
     fillButtonLists();
     for (int i = buttonListsEnd; i < 31; ++i)
         createControl(controlLayout[i]);
+    watchForArrivals();
     return 1;
 }
 

@@ -4,8 +4,11 @@
 #include "ui/main_window.h"
 #include "ui/resource.h"
 #include "app/apply_restart.h"
+#include "app/main_loop.h"
+#include "ffb/trimmers.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 
 namespace {
 
@@ -60,7 +63,11 @@ void onHotkeyChosen()
 
 void onTrimmerCommand(TrimmerMode mode)
 {
+    const bool instantWasOn = instantTrimOn;
     setTrimmerMode(mode);
+    // Only the instant trimmer engages forces it released.
+    if (instantWasOn && !instantTrimOn)
+        engageForces();
     uiSettings.trimmerMode = mode;
     applySettingsRecord(uiSettings);
 }
@@ -146,8 +153,25 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_DESTROY:
+        // The devices go while the window they are bound to still exists.
+        shutDownDevices();
+        if (deviceNotification) {
+            UnregisterDeviceNotification(deviceNotification);
+            deviceNotification = nullptr;
+        }
         PostQuitMessage(0);
         return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // Windows ends the process once this returns: no WM_DESTROY follows.
+        if (wParam)
+            shutDownDevices();
+        return 0;
+    case WM_DEVICECHANGE:
+        if (wParam == DBT_DEVICEARRIVAL)
+            devicesArrived = true;
+        return TRUE;
     case WM_PAINT:
         onPaint(window);
         return 0;

@@ -30,7 +30,8 @@ void remember(T&... variables)
 // the program's own start-up state.
 void rememberStartUpState()
 {
-    remember(Settings, uiSettings, instantTrimOn, progressiveTrimOn, initPending, forcesOn, trimLatched, trimX, trimY,
+    remember(Settings, uiSettings, instantTrimOn, progressiveTrimOn, initPending, armedHotkey, devicesShutDown,
+             devicesArrived, deviceNotification, forcesOn, trimLatched, trimX, trimY,
              lastTogglePressMs, prevToggleRaw, joyState, buttonState, ffAxisCount, springEffect, damperEffect,
              frictionEffect, springEffect2, damperEffect2, frictionEffect2, ffbDevice, directInput, deviceCount,
              DeviceList, storedSettingsKnown, deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo,
@@ -55,15 +56,15 @@ void KestraFixture::SetUp()
         return IDOK;
     };
     messageBoxes.clear();
-    nowMs = 1'800'000'000'000LL;  // 2027, as a real clock reads
-    wallClockMs = [] { return nowMs; };
+    nowMs = 0;  // the system just started: a first press must still count
+    steadyClockMs = [] { return nowMs; };
 }
 
 void KestraFixture::TearDown()
 {
     releaseDirectInput();
     EXPECT_EQ(simCallsOnReleased(), 0) << "a call reached an object already released";
-    wallClockMs = systemWallClockMs;
+    steadyClockMs = systemSteadyClockMs;
     createDirectInput = DirectInput8Create;
     showMessageBox = MessageBoxW;
 }

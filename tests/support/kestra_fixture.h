@@ -37,7 +37,7 @@ protected:
     WorkingFolder folder;
 
 public:
-    inline static std::int64_t nowMs = 0;  // what the program's wall clock reads
+    inline static std::int64_t nowMs = 0;  // what the program's steady clock reads
     inline static std::vector<MessageBoxCall> messageBoxes;
 };
 

@@ -18,7 +18,7 @@ TEST_F(DiscoveryTest, EndsAtAFailingStepOrWithoutAForceFeedbackStick)
         const wchar_t* message;
         bool settingsRead;
     } cases[] = {{"DirectInput8Create", nullptr, false}, {"EnumDevices", nullptr, false},
-                 {"SetProperty", nullptr, true},         {"EnumObjects", nullptr, true},
+                 {"EnumObjects", nullptr, true},
                  {"CreateEffect", nullptr, true},        {"", L"No Joystick found.", false},
                  {"device \"Pad\"\n", L"No FFB Joystick found.", false}};  // after a stick: the release forgot it
     const auto stored = settingsFileWith({{deviceAt, 1}, {springAt, 42}});  // the pedals trim, spring 42 %
@@ -63,6 +63,17 @@ TEST_F(DiscoveryTest, PreparesEveryControllerAndReadsTheSettingsOnceTheyAreKnown
                     "dev1 SetDataFormat format=joystick2; dev1 SetCooperativeLevel flags=0x9; "
                     "dev2 SetDataFormat format=joystick2; dev2 SetCooperativeLevel flags=0x9; "
                     "dev2 SetProperty prop=9 data=0; dev2 EnumObjects flags=0x3; ");
+}
+
+// A driver that cannot switch the stick's own centring off does not cost the stick its forces.
+TEST_F(DiscoveryTest, StickWhoseCentringCannotBeSwitchedOffStillGetsItsEffects)
+{
+    simReset(oneStick + "fail SetProperty DIERR_UNSUPPORTED\n");
+    EXPECT_EQ(initDirectInput(), S_OK);
+    std::size_t created = 0;
+    for (const SimCall& c : calls("CreateEffect"))
+        created += c.result == "0x00000000";
+    EXPECT_EQ(created, 6u);
 }
 
 // A controller that cannot be opened takes no entry; no more than 32 are kept; the axes that carry an actuator are
