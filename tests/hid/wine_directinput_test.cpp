@@ -225,7 +225,7 @@ TEST_F(KestraOnWineDirectInput, UnplugAndReplugThenRestart)
     ASSERT_TRUE(kvhid::plugIn(stagedInf));
     ASSERT_TRUE(stick.open(kvhid::waitForDevicePath(std::chrono::seconds(10)))) << "the stick did not come back";
     ASSERT_TRUE(waitFor(unplugged, setPlays, kvhid::sincePluggedIn));
-    EXPECT_LT(got.startedMs, 1000) << "ms from the stick's return, on its clock\n" << kvhid::describe(records);
+    EXPECT_LT(got.startedMs, 500) << "ms from the stick's return, on its clock\n" << kvhid::describe(records);
     expectSetPlays(2, 3700, 0, 0, trimmed);  // the first set by its strengths
 
     const std::uint32_t beforeMenu = stick.mark();
