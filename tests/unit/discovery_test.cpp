@@ -68,7 +68,7 @@ TEST_F(DiscoveryTest, PreparesEveryControllerAndReadsTheSettingsOnceTheyAreKnown
 // A driver that cannot switch the stick's own centring off does not cost the stick its forces.
 TEST_F(DiscoveryTest, StickWhoseCentringCannotBeSwitchedOffStillGetsItsEffects)
 {
-    simReset(oneStick + "fail SetProperty DIERR_UNSUPPORTED\n");
+    simReset(oneStick + "fail SetProperty 0x80004001\n");  // DIERR_UNSUPPORTED
     EXPECT_EQ(initDirectInput(), S_OK);
     std::size_t created = 0;
     for (const SimCall& c : calls("CreateEffect"))

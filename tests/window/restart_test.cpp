@@ -3,6 +3,7 @@
 #include "app/apply_restart.h"
 #include "app/main_loop.h"
 #include "ffb/discovery.h"
+#include "ffb/effects.h"
 #include "settings/settings_file.h"
 #include "tests/support/window_fixture.h"
 #include "ui/resource.h"
@@ -10,6 +11,7 @@
 #include <gmock/gmock.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 
@@ -102,9 +104,9 @@ TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
     EXPECT_EQ(uiSettings.reinitKey, 0xE8);
 }
 
-// The first set can start only on an acquired device: the restart starts it once the devices are, also when a trimmer
-// had the forces released. A restart writes the settings, releases everything, centres the springs and reads the
-// settings back.
+// The first set can start only on an acquired device: the restart starts it once the devices are. A restart made while
+// a trimmer had the forces released engages them, so a later update plays the first set too. A restart writes the
+// settings, releases everything, centres the springs and reads the settings back.
 TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 {
     simReset(stickAndPedals + "vanish 1 discovery=2\n");
@@ -123,8 +125,11 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
         }
         EXPECT_EQ(firstOf(simLabel(springEffect2) + " Start"), -1);
         moveSlider(springSlider, 40);
+        ASSERT_FALSE(calls("force").empty());
+        EXPECT_EQ(calls("force").back()["spring"], "4000") << "the first set's spring plays after a slider";
     }
-    EXPECT_EQ(trimX * 10000 + trimY, 0);
+    EXPECT_EQ(trimX, 0);
+    EXPECT_EQ(trimY, 0);
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 40);
     EXPECT_LT(firstOf("dev0 Release"), firstOf("dinput DirectInput8Create"));
     // The pedals are gone: the stick list has no row for the stored index.
@@ -175,6 +180,85 @@ TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey
     EXPECT_EQ(uiSettings.reinitKey, listKey) << "the restart read back the key the list shows";
 }
 
+// A stick pulled out and plugged back in plays again, at the first tick it is back, the set forcesOn names with the
+// centre it had, whatever the trimmers, also with the buttons and the hat on the pedals. While it is out nothing plays,
+// and a tick tries to acquire it at most once for each read: the watch's and each trimmer's.
+TEST_F(RestartTest, StickLostAndBackPlaysTheSetForcesOnNames)
+{
+    for (int mode = 0; mode < 4; ++mode)
+        for (int buttonDevice : {0, 1}) {
+            const bool held = mode & 1;  // Hold held through it all: the second set plays
+            const std::string what = "mode " + std::to_string(mode) + ", buttons on dev" + std::to_string(buttonDevice);
+            open(stickAndPedals);
+            initPending = 0;
+            instantTrimOn = mode & 1;
+            progressiveTrimOn = mode >> 1;
+            Settings.deviceIndex = Settings.povDeviceIndex = buttonDevice;
+            Settings.holdButton = 1;
+            Settings.swapAxes = 0;
+            setInput(buttonDevice, held ? "01" : "");
+            buttonState[1] = held;
+            forcesOn = !held;
+            trimX = 700;
+            trimY = -300;
+            updateSprings();
+            simClearJournal();
+            simSetPluggedIn(0, false);
+            for (int tick = 0; tick < 3; ++tick)
+                runIdleTick();
+            EXPECT_LE(calls("Acquire", "dev0").size(), 3u * (1 + instantTrimOn + progressiveTrimOn)) << what;
+            ASSERT_FALSE(calls("force").empty()) << what << ": the stick lost its effects";
+            for (const SimCall& felt : calls("force"))
+                EXPECT_EQ(felt["playing"], "-") << what;
+
+            simSetPluggedIn(0, true);
+            simClearJournal();
+            runIdleTick();
+            ASSERT_FALSE(calls("force").empty()) << what;
+            const SimCall felt = calls("force").back();
+            // Created dampers, frictions, springs, first set first: eff1, 3 and 5 are the first set's.
+            EXPECT_EQ(felt["playing"], held ? "2,4,6" : "1,3,5") << what;
+            EXPECT_EQ(felt["centre"], "700,-300") << what;
+            EXPECT_EQ(felt["spring"], held ? "0" : "5000") << what;
+        }
+}
+
+// A controller that arrives while there is no force-feedback stick makes the next tick look again, without a word:
+// the stick plugged in after the start then gets the stored settings, the first set and the lists, as after a restart.
+// Nothing else makes it look, nor an arrival while there is a stick.
+TEST_F(RestartTest, StickPluggedInAfterTheStartIsFoundAtTheNextTick)
+{
+    simReset(oneStick);
+    simSetPluggedIn(0, false);
+    const std::vector<std::uint8_t> stored = settingsFileOf({{0, 0, 0, 0, 0, 37, 0, 0, 0, 50, 0, 0, 1, TrimmerInstant}});
+    folder.write(L"opt.dat", stored);
+    runIdleTick();
+    ASSERT_EQ(messageBoxes.size(), 1u);
+    EXPECT_EQ(messageBoxes[0].text, L"No Joystick found.");
+    SendMessageW(mainWindow, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);  // something else arrived
+    runIdleTick();
+    simSetPluggedIn(0, true);
+    simClearJournal();
+    runIdleTick();
+    EXPECT_EQ(restarts(), 0u) << "no arrival since the last look";
+
+    SendMessageW(mainWindow, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+    runIdleTick();
+    EXPECT_EQ(restarts(), 1u);
+    EXPECT_EQ(messageBoxes.size(), 1u) << "no box after the first";
+    ASSERT_FALSE(calls("force").empty());
+    EXPECT_EQ(calls("force").back()["playing"], "1,3,5") << "the first set";
+    EXPECT_EQ(calls("force").back()["spring"], "3700");
+    EXPECT_EQ(entryCount(deviceCombo), 1);
+    EXPECT_EQ(textOf(springEdit), L"37");
+    EXPECT_EQ(folder.read(L"opt.dat"), stored) << "never replaced unread";
+
+    SendMessageW(mainWindow, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+    simClearJournal();
+    runIdleTick();
+    EXPECT_EQ(restarts(), 0u) << "there is a stick";
+}
+
 // A toggle pressed while the read fails, and a Hold seen down at an earlier read while another program holds the stick,
 // are not acted on.
 TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
@@ -192,22 +276,53 @@ TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
     EXPECT_EQ(forcesOn, 1);
 }
 
-// The way out: the six effects stopped, then everything released and the settings written; the loop returns the quit
-// message's code.
-TEST_F(RestartTest, LoopEndsOnTheQuitMessageStoppingAndReleasingEverything)
+// The way out: the six effects stopped, then everything released while the window still exists and the settings
+// written; the loop returns the quit message's code.
+TEST_F(RestartTest, ExitStopsAndReleasesEverythingWhileTheWindowExists)
 {
     runIdleTick();
     Settings.springGain = 2200;
     simClearJournal();
-    PostQuitMessage(7);
-    EXPECT_EQ(runMainLoop(), 7);
+    bool windowGone = false;
+    simWatchJournal([&](const std::string& line) {
+        if (line.rfind("dev0 Release", 0) == 0)
+            windowGone = !IsWindow(mainWindow);
+    });
+    sendCommand(IDM_EXIT);
+    EXPECT_EQ(runMainLoop(), 0);
     std::vector<std::string> stops;
     for (const SimCall& c : calls("Stop"))
         stops.push_back(c.object);
     EXPECT_THAT(stops, ::testing::ElementsAre("eff5", "eff1", "eff3", "eff6", "eff2", "eff4"));
     EXPECT_LT(firstOf("eff4 Stop"), firstOf("eff5 Release"));
+    EXPECT_FALSE(windowGone);
     EXPECT_TRUE(simHeldObjects().empty());
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 22);
+}
+
+// Windows ends the process once WM_ENDSESSION returns, with no WM_DESTROY: by then the effects are stopped, everything
+// is released and the settings written. Asked first, the window never holds the shut-down up. The way out runs once:
+// neither a tick nor the window's end does anything after it.
+TEST_F(RestartTest, SessionEndStopsReleasesAndSavesBeforeTheMessageReturns)
+{
+    runIdleTick();
+    Settings.springGain = 2200;
+    simClearJournal();
+    EXPECT_EQ(SendMessageW(mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_TRUE(calls().empty());
+    SendMessageW(mainWindow, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(calls().empty()) << "the session goes on";
+    SendMessageW(mainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(calls("Stop").size(), 6u);
+    EXPECT_TRUE(simHeldObjects().empty());
+    EXPECT_EQ(folder.read(L"opt.dat").at(24), 22);
+
+    DeleteFileW(folder.file(L"opt.dat").c_str());
+    simClearJournal();
+    runIdleTick();
+    DestroyWindow(mainWindow);
+    EXPECT_TRUE(calls().empty());
+    EXPECT_TRUE(folder.read(L"opt.dat").empty()) << "written once";
 }
 
 } // namespace

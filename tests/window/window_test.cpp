@@ -1,4 +1,5 @@
 // The real main window and what the user's actions in it do to the settings and the effects.
+#include "app/main_loop.h"
 #include "tests/support/window_fixture.h"
 #include "ui/main_window.h"
 #include "ui/resource.h"
@@ -71,8 +72,27 @@ TEST_F(WindowFixture, ListsAndSwapAxisTakeWhatTheUserChose)
     EXPECT_EQ(Settings.springGain, 5000) << "nothing but the choices changed";
 }
 
+// A mode without the instant trimmer engages forces its toggle had released, at the centre they had, and forgets the
+// toggle: taken back later, the instant trimmer does not re-centre on the stick.
 TEST_F(WindowFixture, TrimmerCommandsSetTheModeTheFlagsAndCheckOneItem)
 {
+    open();
+    initPending = 0;
+    Settings.swapAxes = uiSettings.swapAxes = 0;
+    trimX = 400;
+    setInput(0, "1", 60000);  // the toggle pressed, the stick off centre
+    runIdleTick();
+    ASSERT_EQ(forcesOn, 0);
+    for (WORD command : {IDM_PROGRESSIVE_TRIMMER, IDM_INSTANT_TRIMMER}) {
+        sendCommand(command);
+        setInput(0, "", 60000);
+        runIdleTick();
+        EXPECT_EQ(forcesOn, 1) << command;
+        ASSERT_FALSE(calls("force").empty());
+        EXPECT_EQ(calls("force").back()["playing"], "1,3,5") << command << ": the first set";
+        EXPECT_EQ(calls("force").back()["centre"], "400,0") << command;
+    }
+
     const UINT items[] = {IDM_NO_TRIMMER, IDM_INSTANT_TRIMMER, IDM_PROGRESSIVE_TRIMMER, IDM_BOTH_TRIMMERS};
     for (auto [mode, flags] : {std::pair{3, 11}, {2, 1}, {0, 0}, {1, 10}}) {  // flags: instant * 10 + progressive
         sendCommand(static_cast<WORD>(items[mode]));
