@@ -26,6 +26,7 @@ struct Reports {
     std::map<int, std::map<int, Condition>> conditions;  // the latest, by parameter block offset
     std::set<int> playing;  // the last operation was Start
     std::vector<int> stops;  // in order
+    double startedMs = 0;  // from the first record to the last Start, on the driver's clock
 };
 
 inline Reports decode(const std::vector<OutputRecord>& records)
@@ -46,9 +47,10 @@ inline Reports decode(const std::vector<OutputRecord>& records)
             break;
         case KVHID_REPORT_EFFECT_OPERATION:
             reports.playing.erase(block);
-            if (at(2) == KVHID_OP_START)
+            if (at(2) == KVHID_OP_START) {
                 reports.playing.insert(block);
-            else if (at(2) == KVHID_OP_STOP)
+                reports.startedMs = r.ms - records.front().ms;
+            } else if (at(2) == KVHID_OP_STOP)
                 reports.stops.push_back(block);
             break;
         }
@@ -56,17 +58,17 @@ inline Reports decode(const std::vector<OutputRecord>& records)
     return reports;
 }
 
-// The records after the last one that `marks`; none without such a record.
-inline std::vector<OutputRecord> afterLast(const std::vector<OutputRecord>& records, bool (*marks)(const OutputRecord&))
+// The records from the last one that `marks` on, that one first (its time is where they begin); none without it.
+inline std::vector<OutputRecord> fromLast(const std::vector<OutputRecord>& records, bool (*marks)(const OutputRecord&))
 {
     const auto mark = std::find_if(records.rbegin(), records.rend(), marks);
-    return {mark == records.rend() ? records.end() : mark.base(), records.end()};
+    return {mark == records.rend() ? records.end() : mark.base() - 1, records.end()};
 }
 
 // What the stick got since DirectInput last acquired it (and reset it).
 inline std::vector<OutputRecord> sinceLastReset(const std::vector<OutputRecord>& records)
 {
-    return afterLast(records, [](const OutputRecord& r) {
+    return fromLast(records, [](const OutputRecord& r) {
         return r.bytes.size() > 1 && r.bytes[0] == KVHID_REPORT_DEVICE_CONTROL && r.bytes[1] == KVHID_DC_DEVICE_RESET;
     });
 }
@@ -74,7 +76,7 @@ inline std::vector<OutputRecord> sinceLastReset(const std::vector<OutputRecord>&
 // What the stick got since it was last plugged in.
 inline std::vector<OutputRecord> sincePluggedIn(const std::vector<OutputRecord>& records)
 {
-    return afterLast(records, [](const OutputRecord& r) { return r.ioctl == KVHID_RECORD_PLUGGED_IN; });
+    return fromLast(records, [](const OutputRecord& r) { return r.ioctl == KVHID_RECORD_PLUGGED_IN; });
 }
 
 inline std::string describe(const std::vector<OutputRecord>& records)

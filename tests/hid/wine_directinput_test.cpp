@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <commctrl.h>
 #include <dinput.h>
 
 #include <algorithm>
@@ -78,11 +77,6 @@ TEST(DirectInputDevice, RefusesWhatTheSimulatedStickRefuses)
     DestroyWindow(window);
 }
 
-constexpr int springSlider = 12;  // by creation order
-// The restart hotkey: an unassigned code no X key produces, so Wine never resets it when one of its windows gains the
-// focus.
-constexpr WORD restartKey = 0x9A;
-
 // A Linux path as Wine names it: Wine shows the Linux root as drive Z:.
 const std::wstring stagedInf = onDriveZ(KVHID_STAGE "/kestra_vhid.inf").wstring();
 
@@ -90,8 +84,8 @@ bool setPlays(const kvhid::Reports& r) { return r.playing.size() >= 3; }
 
 class KestraOnWineDirectInput : public ::testing::Test {
 protected:
-    // Starts Kestra on the stick; start-up sends the first set and plays it.
-    void start(std::size_t axes)
+    // Starts Kestra on the stick; start-up sends the first set and plays it, its spring at `spring`.
+    void start(std::size_t axes, int spring = 5000)
     {
         ASSERT_TRUE(stick.open(kvhid::waitForDevicePath(std::chrono::seconds(10))) && stick.setInput(kvhid_input{}))
             << "virtual stick not installed (run install_vhid.exe)";
@@ -100,7 +94,7 @@ protected:
         ASSERT_FALSE((controls = kestra->waitUntilRunning(30000)).empty());
         ASSERT_TRUE(waitFor(mark, setPlays));
         startUp = got;
-        ASSERT_NO_FATAL_FAILURE(expectSetPlays(axes, 5000, 0, 0));
+        ASSERT_NO_FATAL_FAILURE(expectSetPlays(axes, spring, 0, 0));
     }
 
     // A journey that pulls the stick out leaves it plugged in.
@@ -123,9 +117,9 @@ protected:
         return false;
     }
 
-    // The set that plays in `got`: a spring, damper and friction, each with one centred condition record per force axis
-    // of its type's strength.
-    void expectSetPlays(std::size_t axes, int spring, int damper, int friction)
+    // The set that plays in `got`: a spring, damper and friction, each with one condition record per force axis of its
+    // type's strength, the spring's centred at `springAt` (by axis), the others at 0.
+    void expectSetPlays(std::size_t axes, int spring, int damper, int friction, std::vector<int> springAt = {0, 0})
     {
         SCOPED_TRACE("reports:\n" + kvhid::describe(records));
         std::map<int, int> strengths = {{KVHID_ET_SPRING, spring}, {KVHID_ET_DAMPER, damper},
@@ -135,7 +129,8 @@ protected:
             ASSERT_EQ(1u, strengths.count(type)) << "block " << block << ": type " << type << " again, or not sent";
             ASSERT_EQ(axes, got.conditions.count(block) ? got.conditions.at(block).size() : 0) << "block " << block;
             for (const auto& [axis, c] : got.conditions.at(block)) {
-                EXPECT_EQ(0, c.offset) << "type " << type << ", axis " << axis;
+                const int offset = type == KVHID_ET_SPRING ? springAt.at(axis) : 0;
+                EXPECT_EQ(offset, c.offset) << "type " << type << ", axis " << axis;
                 for (int value : c.strength)
                     EXPECT_EQ(strengths[type], value) << "type " << type << ", axis " << axis;
             }
@@ -194,25 +189,21 @@ TEST_F(KestraOnWineDirectInput, ToggleTrimsTheSpringAndExitStopsAllSix)
     EXPECT_EQ(6u, std::set<int>(got.stops.begin(), got.stops.begin() + 6).size()) << kvhid::describe(records);
 }
 
-// A slider reaches the playing spring at once. Pulled out with the hat held and both trimmers on, the stick leaves
-// Kestra idle, answering and silent; plugged back in, it gets the forces back where they were. The menu's restart and
-// the hotkey then each send the first set again, with the strength stored before.
+// Trimmed with the toggle (the default mode) and pulled out, the stick leaves Kestra idle, answering and silent.
+// Plugged back in, with nobody touching anything, it gets the first set again within a few ticks, with the stored
+// strength and the centre the springs had; the menu's restart then sends it centred.
 TEST_F(KestraOnWineDirectInput, UnplugAndReplugThenRestart)
 {
-    ASSERT_TRUE(folder.write(L"opt.dat", settingsFileWith({{reinitKeyAt, restartKey}})));
-    ASSERT_NO_FATAL_FAILURE(start(2));
-    const HWND window = kestra->mainWindow();
+    ASSERT_TRUE(folder.write(L"opt.dat", settingsFileWith({{springAt, 37}})));
+    ASSERT_NO_FATAL_FAILURE(start(2, 3700));
     const int spring = *startUp.springs.begin();
-    const std::uint32_t slid = stick.mark();
-    SendMessageW(controls[springSlider], TBM_SETPOS, TRUE, 37);
-    SendMessageW(window, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(controls[springSlider]));
-    ASSERT_TRUE(waitFor(slid, [&](const kvhid::Reports& r) {
+    move(0, 1);
+    move(16384, 0);  // stick right: offset +5000, turned a quarter
+    ASSERT_TRUE(waitFor(move(16384, 1), [&](const kvhid::Reports& r) {
         return r.conditions.count(spring) && r.conditions.at(spring).size() == 2;
     }));
-    for (const auto& [axis, c] : got.conditions.at(spring))
-        for (int value : c.strength)
-            EXPECT_EQ(3700, value) << "axis " << axis;
-    SendMessageW(window, WM_COMMAND, IDM_BOTH_TRIMMERS, 0);  // only now: the hat's ticks resend the springs
+    const std::vector<int> trimmed = {got.conditions.at(spring).at(0).offset, got.conditions.at(spring).at(1).offset};
+    ASSERT_NEAR(-5000, trimmed[1], 2) << "the trim did not reach the spring";
 
     // Wine gives the Linux process the exe's Windows path as its command line.
     const int pid = linuxPidWith(onDriveZ(kestraExePath).string(), "kestra.exe");
@@ -223,41 +214,45 @@ TEST_F(KestraOnWineDirectInput, UnplugAndReplugThenRestart)
         return (cpuNanoseconds(pid) - before) / 1e6;
     };
     const double idle = cpuMsOverTwoSeconds();
-
-    // Hat up: a step a tick, on the first axis with "Swap Axis"; -1: no record.
-    const auto centre = [&](const kvhid::Reports& r) {
-        const auto found = r.conditions.find(spring);
-        return found != r.conditions.end() && found->second.count(0) ? found->second.at(0).offset : -1;
-    };
-    const std::uint32_t held = move(0, 0, 1);
-    ASSERT_TRUE(waitFor(held, [&](const kvhid::Reports& r) { return centre(r) <= -500; }));
+    const std::uint32_t unplugged = stick.mark();
     ASSERT_TRUE(kvhid::unplug());
     ASSERT_TRUE(waitUntil([] { return kvhid::findDevicePath().empty(); })) << "the stick is still there";
     EXPECT_LT(cpuMsOverTwoSeconds(), idle + 200) << "CPU ms over 2 s unplugged, against idle";
+    const HWND window = kestra->mainWindow();
     EXPECT_NE(0, SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr)) << "window hangs";
     EXPECT_EQ(nullptr, kestra->findWindow(L"#32770", L"VIZazav")) << "a message box";
 
-    // Back in, the next poll acquires it and the playing set goes out afresh. One step may have missed the stick as it
-    // went; a stale hat's steps are more.
     ASSERT_TRUE(kvhid::plugIn(stagedInf));
     ASSERT_TRUE(stick.open(kvhid::waitForDevicePath(std::chrono::seconds(10)))) << "the stick did not come back";
-    ASSERT_TRUE(waitFor(held, [&](const kvhid::Reports& r) { return centre(r) != -1; }, kvhid::sincePluggedIn));
-    const int cameAt = centre(got);
-    const int wentAt = centre(kvhid::decode({records.begin(), records.end() - kvhid::sincePluggedIn(records).size()}));
-    EXPECT_LE(cameAt, wentAt) << kvhid::describe(records);
-    EXPECT_LE(wentAt - cameAt, 125) << kvhid::describe(records);
+    ASSERT_TRUE(waitFor(unplugged, setPlays, kvhid::sincePluggedIn));
+    EXPECT_LT(got.startedMs, 500) << "ms from the stick's return, on its clock\n" << kvhid::describe(records);
+    expectSetPlays(2, 3700, 0, 0, trimmed);  // the first set by its strengths
 
     const std::uint32_t beforeMenu = stick.mark();
     SendMessageW(window, WM_COMMAND, IDM_INIT_DIRECTINPUT, 0);
     ASSERT_TRUE(waitFor(beforeMenu, setPlays, kvhid::sinceLastReset));
     expectSetPlays(2, 3700, 0, 0);
-    // The hotkey restarts while it is held down; it is let go whatever came.
-    const std::uint32_t beforeKey = stick.mark();
-    pressKey(restartKey, true);
-    const bool restarted = waitFor(beforeKey, setPlays, kvhid::sinceLastReset);
-    pressKey(restartKey, false);
-    ASSERT_TRUE(restarted);
+}
+
+// Started with the stick out, Kestra says so; plugged in then, the stick gets the first set with the stored settings
+// within a few seconds, and no other message opens.
+TEST_F(KestraOnWineDirectInput, StickPluggedInLaterGetsTheFirstSet)
+{
+    ASSERT_TRUE(folder.write(L"opt.dat", settingsFileWith({{springAt, 37}})));
+    ASSERT_TRUE(kvhid::unplug());
+    ASSERT_TRUE(waitUntil([] { return kvhid::findDevicePath().empty(); })) << "the stick is still there";
+    kestra = std::make_unique<KestraProcess>(folder);
+    const MessageBoxSeen box = waitForMessageBox(*kestra);
+    ASSERT_EQ(L"No Joystick found.", box.text);
+    PostMessageW(box.window, WM_COMMAND, IDOK, 0);
+    ASSERT_FALSE(kestra->waitUntilRunning().empty()) << "the first tick never ended";
+
+    ASSERT_TRUE(kvhid::plugIn(stagedInf));
+    ASSERT_TRUE(stick.open(kvhid::waitForDevicePath(std::chrono::seconds(10)))) << "the stick did not come back";
+    ASSERT_TRUE(waitFor(0, setPlays, kvhid::sincePluggedIn));
+    EXPECT_LT(got.startedMs, 3000) << "ms from the stick's return, on its clock\n" << kvhid::describe(records);
     expectSetPlays(2, 3700, 0, 0);
+    EXPECT_EQ(nullptr, kestra->findWindow(L"#32770", L"VIZazav")) << "a message box";
 }
 
 } // namespace
