@@ -5,6 +5,7 @@
 #include "ffb/polling.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -131,8 +132,9 @@ void engageForces()
     const bool released = forcesOn != 1;
     forcesOn = 1;
     trimLatched = 1;
-    if (isButtonIndex(Settings.toggleButton))
-        buttonState[Settings.toggleButton] = 0;
+    // A Hold seen down before would read as let go at the next poll, and
+    // re-centre on the stick, long after the pilot flew it.
+    std::fill(std::begin(buttonState), std::end(buttonState), 0);
     if (released)
         updateSprings();
 }

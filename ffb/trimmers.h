@@ -22,9 +22,10 @@ void stepInstantTrimmer();
 void stepProgressiveTrimmer();
 
 // Plays the first set again if the forces were released, and forgets the
-// toggle's press and latch, so that nothing releases them or re-centres later.
-// For when the instant trimmer is switched off: nothing else engages them.
+// buttons' states and the toggle's latch, so that nothing releases them or
+// re-centres later. For when the instant trimmer is switched off: nothing
+// else engages them.
 void engageForces();
 
-// Springs centred, forces engaged and the toggle forgotten, as at start-up.
+// Springs centred, forces engaged and the buttons forgotten, as at start-up.
 void resetTrim();
