@@ -159,6 +159,31 @@ bool Stick::setInput(const kvhid_input& input)
     return DeviceIoControl(handle_, KVHID_IOCTL_SET_INPUT, &copy, sizeof(copy), nullptr, 0, &returned, nullptr) != 0;
 }
 
+bool Stick::setInputAndWaitForRead(const kvhid_input& input, std::chrono::milliseconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    const std::uint32_t from = mark();
+    if (!setInput(input))
+        return false;
+    // The driver records the input it took, then the first read that finds it changed.
+    std::vector<OutputRecord> records;
+    const auto read = [&] {
+        const auto set = std::find_if(records.begin(), records.end(),
+                                      [](const OutputRecord& r) { return r.ioctl == KVHID_IOCTL_SET_INPUT; });
+        return set != records.end()
+            && std::any_of(set + 1, records.end(), [&](const OutputRecord& r) { return r.bytes == set->bytes; });
+    };
+    for (;;) {
+        if (!outputsSince(from, records))
+            return false;
+        if (read())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 bool Stick::setPollMs(unsigned long ms)
 {
     DWORD returned = 0;

@@ -44,6 +44,9 @@ public:
     bool open(const std::wstring& path);
 
     bool setInput(const kvhid_input& input);
+    // Sets the input and waits, up to the deadline, until hidclass has read it
+    // from the driver: DirectInput has it from then until the next read.
+    bool setInputAndWaitForRead(const kvhid_input& input, std::chrono::milliseconds deadline);
     // How often hidclass reads the input from the driver (Wine's default: 200 ms).
     bool setPollMs(unsigned long ms);
     // Every report recorded from sequence number `first` on.

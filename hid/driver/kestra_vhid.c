@@ -301,13 +301,26 @@ static void recordOutput(ULONG ioctl, const UCHAR* data, ULONG length)
     unlock();
 }
 
-static ULONG copyInputReport(UCHAR* out, ULONG capacity)
+/* The input as it was last read. A read that finds it changed is recorded
+ * (with the request code that read it), so a test knows when DirectInput has
+ * an input: from then until the next read, a poll period later. */
+static UCHAR inputRead[INPUT_REPORT_BYTES];
+
+static ULONG readInputReport(ULONG code, UCHAR* out, ULONG capacity)
 {
     ULONG i, n = capacity < INPUT_REPORT_BYTES ? capacity : INPUT_REPORT_BYTES;
+    UCHAR read[INPUT_REPORT_BYTES];
+    BOOLEAN changed = FALSE;
     lock();
-    for (i = 0; i < n; ++i)
-        out[i] = inputReport[i];
+    for (i = 0; i < INPUT_REPORT_BYTES; ++i) {
+        changed |= inputRead[i] != inputReport[i];
+        read[i] = inputRead[i] = inputReport[i];
+    }
     unlock();
+    for (i = 0; i < n; ++i)
+        out[i] = read[i];
+    if (changed)
+        recordOutput(code, read, INPUT_REPORT_BYTES);
     return n;
 }
 
@@ -434,12 +447,12 @@ static NTSTATUS NTAPI internalIoctl(DEVICE_OBJECT* device, IRP* irp)
         return getString(irp, stack);
     case IOCTL_HID_READ_REPORT:
         /* Polled device: hidclass asks on its own schedule, the state is current. */
-        return complete(irp, STATUS_SUCCESS, copyInputReport(irp->UserBuffer, capacity));
+        return complete(irp, STATUS_SUCCESS, readInputReport(code, irp->UserBuffer, capacity));
     case IOCTL_HID_GET_INPUT_REPORT: {
         HID_XFER_PACKET* packet = irp->UserBuffer;
         if (!packet || packet->reportId != KVHID_REPORT_INPUT)
             return complete(irp, STATUS_INVALID_PARAMETER, 0);
-        return complete(irp, STATUS_SUCCESS, copyInputReport(packet->reportBuffer, packet->reportBufferLen));
+        return complete(irp, STATUS_SUCCESS, readInputReport(code, packet->reportBuffer, packet->reportBufferLen));
     }
     case IOCTL_HID_WRITE_REPORT:
     case IOCTL_HID_SET_OUTPUT_REPORT:

@@ -61,7 +61,8 @@ struct kvhid_input {
 /* One report the driver received, with the request that carried it and when,
  * on the driver's performance counter. An input the test set is recorded too
  * (request code KVHID_IOCTL_SET_INPUT, the input report as it now reads), so
- * the time from an input to the report it causes is on one clock. */
+ * the time from an input to the report it causes is on one clock; and so is
+ * each read that finds the input changed (the request code of the read). */
 struct kvhid_output_record {
     uint32_t sequence;
     uint32_t ioctl;

@@ -86,7 +86,7 @@ inline std::string describe(const std::vector<OutputRecord>& records)
     std::string all;
     for (const OutputRecord& r : records) {
         const int id = r.bytes.empty() ? 0 : r.bytes[0];  // a plug-in mark carries no report
-        all += std::string("  ") + (id < 8 ? names[id] : "?");
+        all += std::string("  ") + (r.ioctl == KVHID_IOCTL_SET_INPUT ? "Input set" : id < 8 ? names[id] : "?");
         for (std::size_t i = 1; i < r.bytes.size(); ++i)
             all += " " + std::to_string(r.bytes[i]);
         all += "\n";
