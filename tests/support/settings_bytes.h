@@ -21,5 +21,5 @@ inline std::vector<std::uint8_t> settingsFileWith(std::initializer_list<std::pai
     return bytes;
 }
 // Where the fields stand.
-constexpr int deviceAt = 4, hatDeviceAt = 8, holdAt = 12, toggleAt = 16, centerAt = 20, springAt = 24,
+constexpr int deviceAt = 4, hatDeviceAt = 8, holdAt = 12, toggleAt = 16, centerAt = 20, springAt = 24, friction2At = 44,
               reinitKeyAt = 48, swapAt = 52, modeAt = 53;
