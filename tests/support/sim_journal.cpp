@@ -77,9 +77,9 @@ std::string SimJournal::text() const
 
 bool writeInput(const TestFolder& folder, const InputLine& stick)
 {
-    const std::string content = "0 x=" + std::to_string(stick.x) + " y=" + std::to_string(stick.y) + " pov=" +
-                                std::to_string(stick.pov) + (stick.buttons.empty() ? "" : " buttons=" + stick.buttons) +
-                                "\n";
+    const std::string content = "0 x=" + std::to_string(stick.x) + " y=" + std::to_string(stick.y) +
+                                " pov=" + std::to_string(static_cast<int>(stick.pov)) +
+                                (stick.buttons.empty() ? "" : " buttons=" + stick.buttons) + "\n";
     folder.write(L"sim-input.new", std::vector<std::uint8_t>(content.begin(), content.end()));
     // Wine refuses to replace a file that any process holds open, and the sim holds its input open for a moment at each
     // read: try until it is free. Giving up silently would leave the stick where it was.
