@@ -4,11 +4,8 @@
 #include "ffb/discovery.h"
 #include "ffb/effects.h"
 #include "settings/settings_file.h"
-#include "tests/support/kestra_process.h"
 
-#include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <type_traits>
 
@@ -16,57 +13,32 @@ namespace {
 
 std::vector<std::function<void()>> restorers;
 
-std::string remembered = " keyCodeList,";  // " name," each
-
+// A copy of each variable, put back by assignment, or byte for byte where it cannot be assigned (arrays).
 template <class... T>
-void remember(const std::string& names, T&... variables)
+void remember(T&... variables)
 {
-    remembered += " " + names + ",";
     const auto one = [](auto& variable) {
         using V = std::remove_reference_t<decltype(variable)>;
-        static_assert(std::is_trivially_copyable_v<V>);
-        std::vector<unsigned char> saved(sizeof(V));
-        std::memcpy(saved.data(), &variable, sizeof(V));
-        restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(V)); });
+        if constexpr (std::is_copy_assignable_v<V>) {
+            restorers.push_back([&variable, saved = variable] { variable = saved; });
+        } else {
+            static_assert(std::is_trivially_copyable_v<V>);
+            std::vector<unsigned char> saved(sizeof(V));
+            std::memcpy(saved.data(), &variable, sizeof(V));
+            restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(V)); });
+        }
     };
     (one(variables), ...);
-}
-
-// The names go with the variables, so that a global of app/state.h left out of the list fails every test.
-#define REMEMBER(...) remember(#__VA_ARGS__, __VA_ARGS__)
-
-// Taken at the first test, before any test has touched the program, and put back before each: every test starts from
-// the program's own start-up state.
-void rememberStartUpState()
-{
-    REMEMBER(Settings, uiSettings, instantTrimOn, progressiveTrimOn, initPending, armedHotkey, devicesShutDown,
-             devicesArrived, deviceNotification, forcesOn, trimLatched, trimX, trimY,
-             lastTogglePressMs, prevToggleRaw, joyState, buttonState, ffAxisCount, springEffect, damperEffect,
-             frictionEffect, springEffect2, damperEffect2, frictionEffect2, ffbDevice, directInput, deviceCount,
-             DeviceList, storedSettingsKnown, deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo,
-             springEdit, springSlider, damperEdit, damperSlider, frictionEdit, frictionSlider, springEdit2,
-             springSlider2, damperEdit2, damperSlider2, frictionEdit2, frictionSlider2, swapAxesCheck, reinitKeyCombo,
-             mainWindow, mainMenu, instance, windowClassName, windowTitle);
-    restorers.push_back([] { keyCodeList.clear(); });
-    std::ifstream header(onDriveZ(KESTRA_STATE_HEADER));
-    ASSERT_TRUE(header) << "cannot read " << KESTRA_STATE_HEADER;
-    for (std::string line; std::getline(header, line);) {
-        if (line.rfind("extern ", 0) != 0 || line.find('(') != std::string::npos)
-            continue;
-        std::string declared = line.substr(0, std::min(line.find(';'), line.find('[')));
-        declared.erase(declared.find_last_not_of(' ') + 1);
-        const std::string name = declared.substr(declared.find_last_of(" *&") + 1);
-        EXPECT_NE(remembered.find(" " + name + ","), std::string::npos)
-            << name << " of app/state.h is not reset before each test";
-    }
 }
 
 } // namespace
 
 void KestraFixture::SetUp()
 {
+    // Taken at the first test, before any test has touched the program, and put back before each: every test starts
+    // from the program's own start-up state. The list is every global app/state.h declares, read from it at build time.
     if (restorers.empty())
-        rememberStartUpState();
+        remember(KESTRA_STATE_GLOBALS);
     for (const auto& restore : restorers)
         restore();
     simReset(oneStick);
