@@ -1,5 +1,5 @@
-// The bytes of "opt.dat" as a run with the default settings writes them, with some fields changed, by byte offset: a
-// 32-bit field, or one byte at 52 and 53.
+// The one way a test builds "opt.dat": the bytes a run with the default settings writes, with some fields changed by
+// byte offset (a 32-bit field, or one byte at 52 and 53).
 #pragma once
 
 #include <cstdint>
