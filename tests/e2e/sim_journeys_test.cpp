@@ -181,7 +181,7 @@ TEST_F(SimJourney, LostInputIsRiddenOut)
         const std::vector<SimCall> all = journal.calls();
         return std::count_if(all.begin(), all.end(), lost) == 20;
     })) << "the burst never ended" << journalText();
-    EXPECT_FALSE(journal.waitFor(called(effect(Spring2), "Stop"), nullptr, 0)) << "Hold let go in the burst";
+    EXPECT_FALSE(journal.waitFor(called(effect(Spring2), "Stop"), 0)) << "Hold let go in the burst";
     journal.mark();
     ASSERT_TRUE(press("")) << "no read after the burst";
     EXPECT_TRUE(waitForSet(1)) << journalText();

@@ -58,14 +58,11 @@ std::vector<SimCall> SimJournal::sinceMark() const
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(marked, all.size())), all.end()};
 }
 
-bool SimJournal::waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found, unsigned timeoutMs) const
+bool SimJournal::waitFor(const std::function<bool(const SimCall&)>& match, unsigned timeoutMs) const
 {
     return waitUntil([&] {
         const std::vector<SimCall> since = sinceMark();
-        const auto hit = std::find_if(since.begin(), since.end(), match);
-        if (hit != since.end() && found)
-            *found = *hit;
-        return hit != since.end();
+        return std::any_of(since.begin(), since.end(), match);
     }, timeoutMs);
 }
 

@@ -32,9 +32,8 @@ public:
     std::vector<SimCall> sinceMark() const;
     void mark() { marked = calls().size(); }
 
-    // Waits until a line after the mark satisfies `match`; the first such line.
-    bool waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found = nullptr,
-                 unsigned timeoutMs = patientMs) const;
+    // Waits until a line after the mark satisfies `match`.
+    bool waitFor(const std::function<bool(const SimCall&)>& match, unsigned timeoutMs = patientMs) const;
 
     // The journal as text, for a failure message.
     std::string text() const;
