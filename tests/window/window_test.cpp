@@ -16,16 +16,13 @@ TEST_F(WindowFixture, EachSliderReachesItsEditItsSettingAndItsEffect)
 {
     EXPECT_EQ(GetWindowLongW(mainWindow, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
     open();
-    const struct {
-        HWND slider, edit;
-        std::int32_t& strength;
-        IDirectInputEffect* effect;
-    } sliders[] = {{springSlider, springEdit, Settings.springGain, springEffect},
-                   {damperSlider, damperEdit, Settings.damperGain, damperEffect},
-                   {frictionSlider, frictionEdit, Settings.frictionGain, frictionEffect},
-                   {springSlider2, springEdit2, Settings.springGain2, springEffect2},
-                   {damperSlider2, damperEdit2, Settings.damperGain2, damperEffect2},
-                   {frictionSlider2, frictionEdit2, Settings.frictionGain2, frictionEffect2}};
+    const struct { HWND slider, edit; std::int32_t& strength; IDirectInputEffect* effect; } sliders[] = {
+        {springSlider, springEdit, Settings.springGain, springEffect},
+        {damperSlider, damperEdit, Settings.damperGain, damperEffect},
+        {frictionSlider, frictionEdit, Settings.frictionGain, frictionEffect},
+        {springSlider2, springEdit2, Settings.springGain2, springEffect2},
+        {damperSlider2, damperEdit2, Settings.damperGain2, damperEffect2},
+        {frictionSlider2, frictionEdit2, Settings.frictionGain2, frictionEffect2}};
     for (int i = 0; i < 6; ++i) {
         const std::string units = std::to_string((12 + i) * 100);
         EXPECT_EQ(SendMessageW(sliders[i].slider, TBM_GETRANGEMAX, 0, 0), i == 3 ? 70 : 100);
