@@ -13,11 +13,6 @@
 
 namespace {
 
-std::function<bool(const SimCall&)> called(const std::string& object, const std::string& method)
-{
-    return [=](const SimCall& call) { return call.object == object && call.method == method; };
-}
-
 using Bytes = std::vector<std::uint8_t>;
 
 // Controls by creation order.
@@ -52,28 +47,30 @@ protected:
             EXPECT_FALSE(call.has("error")) << call.line;
     }
 
-    // The label of an effect Kestra created: "eff5".
+    // The number of an effect Kestra created: "5".
     std::string effect(Effect which) const
     {
-        return static_cast<std::size_t>(which) < created.size() ? "eff" + created[which]["eff"] : "(no effect)";
+        return static_cast<std::size_t>(which) < created.size() ? created[which]["eff"] : "(no effect)";
     }
 
-    // A spring centre since the mark; anyX leaves X out of it.
+    // The stick feels, since the mark, the playing spring centred there; anyX leaves X out of it.
     bool waitForSpringCentre(long long x, long long y, bool anyX = false)
     {
         return journal.waitFor([&](const SimCall& call) {
-            const std::string offset = call["offset"], atY = offset.substr(offset.find(',') + 1);
-            return call.object == effect(Spring) && call.method == "SetParameters" &&
-                   (anyX || offset == std::to_string(x) + "," + atY) && atY == std::to_string(y);
+            const std::string centre = call["centre"], atY = centre.substr(centre.find(',') + 1);
+            return call.method == "force" && (anyX || centre == std::to_string(x) + "," + atY) &&
+                   atY == std::to_string(y);
         });
     }
 
-    // The set switch since the mark: one set's spring stopped, the other's started.
-    bool waitForSet(int set)
+    // The stick feels, since the mark, the set playing: its damper, friction and spring, and nothing else.
+    std::function<bool(const SimCall&)> plays(int set) const
     {
-        return journal.waitFor(called(effect(set == 1 ? Spring2 : Spring), "Stop")) &&
-               journal.waitFor(called(effect(set == 1 ? Spring : Spring2), "Start"));
+        const std::string effects = set == 1 ? effect(Damper) + "," + effect(Friction) + "," + effect(Spring)
+                                             : effect(Damper2) + "," + effect(Friction2) + "," + effect(Spring2);
+        return [=](const SimCall& call) { return call.method == "force" && call["playing"] == effects; };
     }
+    bool waitForSet(int set) { return journal.waitFor(plays(set)); }
 
     // Sets the stick and waits until Kestra has read it: a press shorter than a tick would go unseen.
     bool press(const std::string& buttons, LONG x = 32767, LONG y = 32767, DWORD pov = 0xFFFFFFFF)
@@ -176,12 +173,13 @@ TEST_F(SimJourney, LostInputIsRiddenOut)
     ASSERT_NO_FATAL_FAILURE(
         start(settingsFileWith({{holdAt, 1}}), oneStick + "fail GetDeviceState DIERR_INPUTLOST call=20 count=20\n"));
     ASSERT_TRUE(waitForSet(2)) << journalText();
+    journal.mark();
     const auto lost = [](const SimCall& c) { return c.method == "GetDeviceState" && c.result == "0x8007001E"; };
     ASSERT_TRUE(waitUntil([&] {
         const std::vector<SimCall> all = journal.calls();
         return std::count_if(all.begin(), all.end(), lost) == 20;
     })) << "the burst never ended" << journalText();
-    EXPECT_FALSE(journal.waitFor(called(effect(Spring2), "Stop"), 0)) << "Hold let go in the burst";
+    EXPECT_FALSE(journal.waitFor(plays(1), 0)) << "Hold let go in the burst";
     journal.mark();
     ASSERT_TRUE(press("")) << "no read after the burst";
     EXPECT_TRUE(waitForSet(1)) << journalText();
