@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-// How long a wait on Kestra gives it: a cold Wine start on a busy two-core machine can take well over 10 s, and a
-// condition that comes early ends the wait at once.
+// How long a wait on Kestra may take: a cold Wine start on a busy two-core machine can take well over 10 s.
 constexpr DWORD patientMs = 60000;
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = patientMs);
