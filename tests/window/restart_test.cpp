@@ -21,7 +21,7 @@ namespace {
 // The desktop's key state is shared by the tests running in parallel, so each test that presses a key has its own:
 // unassigned codes that no X key produces, as Wine sets every X key to the X server's state whenever one of its windows
 // gains the X focus. The end-to-end tests press none.
-constexpr WORD tickKey = 0x97, listKey = 0x98, pollKey = 0x99;
+constexpr WORD tickKey = 0x97, listKey = 0x98;
 
 class RestartTest : public WindowFixture {
 protected:
@@ -149,10 +149,11 @@ TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 }
 
 // The first tick opens the devices and does nothing else. Each tick after: the instant trimmer on what the button
-// device's poll read, then the hat, then the hotkey, which restarts at every tick it is held; each trimmer only when
-// on. A key chosen in the list while it is down acts once it has been let go and pressed again.
+// device's poll read, then, even if the read failed, the hat, then the hotkey, which restarts at every tick it is held;
+// each trimmer only when on. A key chosen in the list while it is down acts once it has been let go and pressed again.
 TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey)
 {
+    simReset(stickAndPedals + "fail GetDeviceState DIERR_INPUTLOST count=all device=0\n");
     Settings.reinitKey = tickKey;  // as if read from the file
     Settings.trimmerMode = TrimmerBoth;
     ASSERT_NO_FATAL_FAILURE(pressHotkey(tickKey));
@@ -269,7 +270,7 @@ TEST_F(RestartTest, StickPluggedInAfterTheStartIsFoundAtTheNextTick)
 }
 
 // A toggle pressed while the read fails, and a Hold seen down at an earlier read while another program holds the stick,
-// are not acted on; the hat and the hotkey are, in the same tick. Code 0 names no key: nothing restarts.
+// are not acted on; the hat is, in the same tick. Code 0 names no key: nothing restarts.
 TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
 {
     simReset(stickAndPedals + "fail GetDeviceState DIERR_INPUTLOST device=0\n"
@@ -290,10 +291,6 @@ TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
     EXPECT_EQ(forcesOn, 1);
     EXPECT_EQ(trimX, 125) << "the hat's step";
     EXPECT_EQ(restarts(), 0u) << "code 0";
-    uiSettings.reinitKey = armedHotkey = pollKey;  // up at the last tick
-    ASSERT_NO_FATAL_FAILURE(pressHotkey(pollKey));
-    runIdleTick();
-    EXPECT_EQ(restarts(), 1u);
 }
 
 // The way out: the six effects stopped, then released while the window still exists (what is released and written:
