@@ -1,7 +1,5 @@
 #include "tests/support/sim_journal.h"
 
-#include "tests/support/kestra_process.h"
-
 #include <algorithm>
 #include <sstream>
 
