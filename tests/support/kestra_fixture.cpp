@@ -13,40 +13,32 @@ namespace {
 
 std::vector<std::function<void()>> restorers;
 
+// A copy of each variable, put back by assignment, or byte for byte where it cannot be assigned (arrays).
 template <class... T>
 void remember(T&... variables)
 {
     const auto one = [](auto& variable) {
         using V = std::remove_reference_t<decltype(variable)>;
-        static_assert(std::is_trivially_copyable_v<V>);
-        std::vector<unsigned char> saved(sizeof(V));
-        std::memcpy(saved.data(), &variable, sizeof(V));
-        restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(V)); });
+        if constexpr (std::is_copy_assignable_v<V>) {
+            restorers.push_back([&variable, saved = variable] { variable = saved; });
+        } else {
+            static_assert(std::is_trivially_copyable_v<V>);
+            std::vector<unsigned char> saved(sizeof(V));
+            std::memcpy(saved.data(), &variable, sizeof(V));
+            restorers.push_back([&variable, saved] { std::memcpy(&variable, saved.data(), sizeof(V)); });
+        }
     };
     (one(variables), ...);
-}
-
-// Taken at the first test, before any test has touched the program, and put back before each: every test starts from
-// the program's own start-up state.
-void rememberStartUpState()
-{
-    remember(Settings, uiSettings, instantTrimOn, progressiveTrimOn, initPending, armedHotkey, devicesShutDown,
-             devicesArrived, deviceNotification, forcesOn, trimLatched, trimX, trimY,
-             lastTogglePressMs, prevToggleRaw, joyState, buttonState, ffAxisCount, springEffect, damperEffect,
-             frictionEffect, springEffect2, damperEffect2, frictionEffect2, ffbDevice, directInput, deviceCount,
-             DeviceList, storedSettingsKnown, deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo,
-             springEdit, springSlider, damperEdit, damperSlider, frictionEdit, frictionSlider, springEdit2,
-             springSlider2, damperEdit2, damperSlider2, frictionEdit2, frictionSlider2, swapAxesCheck, reinitKeyCombo,
-             mainWindow, mainMenu, instance, windowClassName, windowTitle);
-    restorers.push_back([] { keyCodeList.clear(); });
 }
 
 } // namespace
 
 void KestraFixture::SetUp()
 {
+    // Taken at the first test, before any test has touched the program, and put back before each: every test starts
+    // from the program's own start-up state. The list is every global app/state.h declares, read from it at build time.
     if (restorers.empty())
-        rememberStartUpState();
+        remember(KESTRA_STATE_GLOBALS);
     for (const auto& restore : restorers)
         restore();
     simReset(oneStick);

@@ -41,5 +41,5 @@ public:
     inline static std::vector<MessageBoxCall> messageBoxes;
 };
 
-// The bytes of "opt.dat" for a record.
+// What the settings encoder writes for a record, for the settings file's own tests; others use settingsFileWith.
 std::vector<std::uint8_t> settingsFileOf(const SettingsRecord& record);

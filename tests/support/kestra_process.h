@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <functional>
 
+// How long a wait on Kestra may take: a cold Wine start on a busy two-core machine can take well over 10 s.
+constexpr DWORD patientMs = 60000;
 // Waits up to timeoutMs for condition to hold, checking every 20 ms.
-bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = patientMs);
 
 // A Linux path as Wine shows it, on drive Z:.
 inline std::filesystem::path onDriveZ(const std::string& linuxPath)
@@ -40,15 +42,15 @@ public:
     // A top-level window of this process with the given class and title.
     HWND findWindow(const wchar_t* className, const wchar_t* title) const;
     // The main window, once it exists.
-    HWND mainWindow(DWORD timeoutMs = 10000) const;
+    HWND mainWindow(DWORD timeoutMs = patientMs) const;
     // The main window's controls in creation order, once the first tick has filled the hotkey list; none if that does
     // not come in time.
-    std::vector<HWND> waitUntilRunning(DWORD timeoutMs = 10000) const;
+    std::vector<HWND> waitUntilRunning(DWORD timeoutMs = patientMs) const;
 
     // Waits for the process to end; its exit code, or -1 on timeout.
-    long waitForExit(DWORD timeoutMs = 15000);
+    long waitForExit(DWORD timeoutMs = patientMs);
     // Closes the main window as a user would, then waits for the exit.
-    long close(DWORD timeoutMs = 15000);
+    long close(DWORD timeoutMs = patientMs);
 
 private:
     PROCESS_INFORMATION process{};
@@ -59,7 +61,7 @@ struct MessageBoxSeen {
     HWND window = nullptr;
     std::wstring text;
 };
-MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs = 10000);
+MessageBoxSeen waitForMessageBox(const KestraProcess& kestra, DWORD timeoutMs = patientMs);
 // A key down or up on the desktop, through SendInput as a keyboard's would be.
 void pressKey(WORD key, bool down);
 

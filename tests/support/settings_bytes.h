@@ -1,5 +1,5 @@
-// The bytes of "opt.dat" as a run with the default settings writes them, with some fields changed, by byte offset: a
-// 32-bit field, or one byte at 52 and 53.
+// The one way a test builds "opt.dat": the bytes a run with the default settings writes, with some fields changed by
+// byte offset (a 32-bit field, or one byte at 52 and 53).
 #pragma once
 
 #include <cstdint>
@@ -21,5 +21,5 @@ inline std::vector<std::uint8_t> settingsFileWith(std::initializer_list<std::pai
     return bytes;
 }
 // Where the fields stand.
-constexpr int deviceAt = 4, hatDeviceAt = 8, holdAt = 12, toggleAt = 16, centerAt = 20, springAt = 24,
+constexpr int deviceAt = 4, hatDeviceAt = 8, holdAt = 12, toggleAt = 16, centerAt = 20, springAt = 24, friction2At = 44,
               reinitKeyAt = 48, swapAt = 52, modeAt = 53;

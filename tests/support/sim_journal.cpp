@@ -1,7 +1,5 @@
 #include "tests/support/sim_journal.h"
 
-#include "tests/support/kestra_process.h"
-
 #include <algorithm>
 #include <sstream>
 
@@ -58,14 +56,11 @@ std::vector<SimCall> SimJournal::sinceMark() const
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(marked, all.size())), all.end()};
 }
 
-bool SimJournal::waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found, unsigned timeoutMs) const
+bool SimJournal::waitFor(const std::function<bool(const SimCall&)>& match, unsigned timeoutMs) const
 {
     return waitUntil([&] {
         const std::vector<SimCall> since = sinceMark();
-        const auto hit = std::find_if(since.begin(), since.end(), match);
-        if (hit != since.end() && found)
-            *found = *hit;
-        return hit != since.end();
+        return std::any_of(since.begin(), since.end(), match);
     }, timeoutMs);
 }
 
@@ -77,9 +72,9 @@ std::string SimJournal::text() const
 
 bool writeInput(const TestFolder& folder, const InputLine& stick)
 {
-    const std::string content = "0 x=" + std::to_string(stick.x) + " y=" + std::to_string(stick.y) + " pov=" +
-                                std::to_string(stick.pov) + (stick.buttons.empty() ? "" : " buttons=" + stick.buttons) +
-                                "\n";
+    const std::string content = "0 x=" + std::to_string(stick.x) + " y=" + std::to_string(stick.y) +
+                                " pov=" + std::to_string(static_cast<int>(stick.pov)) +
+                                (stick.buttons.empty() ? "" : " buttons=" + stick.buttons) + "\n";
     folder.write(L"sim-input.new", std::vector<std::uint8_t>(content.begin(), content.end()));
     // Wine refuses to replace a file that any process holds open, and the sim holds its input open for a moment at each
     // read: try until it is free. Giving up silently would leave the stick where it was.

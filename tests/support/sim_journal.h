@@ -2,7 +2,7 @@
 // re-reads.
 #pragma once
 
-#include "tests/support/test_folder.h"
+#include "tests/support/kestra_process.h"
 
 #include <functional>
 #include <map>
@@ -32,9 +32,8 @@ public:
     std::vector<SimCall> sinceMark() const;
     void mark() { marked = calls().size(); }
 
-    // Waits until a line after the mark satisfies `match`; the first such line.
-    bool waitFor(const std::function<bool(const SimCall&)>& match, SimCall* found = nullptr,
-                 unsigned timeoutMs = 10000) const;
+    // Waits until a line after the mark satisfies `match`.
+    bool waitFor(const std::function<bool(const SimCall&)>& match, unsigned timeoutMs = patientMs) const;
 
     // The journal as text, for a failure message.
     std::string text() const;
@@ -44,10 +43,11 @@ private:
     std::size_t marked = 0;
 };
 
-// What the simulated stick, device 0, reports.
+// What the simulated stick, device 0, reports, in KestraFixture::setInput's order and form.
 struct InputLine {
-    int x = 32767, y = 32767, pov = -1;
-    std::string buttons;  // "1" at position i holds button i+1
+    std::string buttons;  // "0101": buttons 2 and 4 down
+    LONG x = 32767, y = 32767;
+    DWORD pov = 0xFFFFFFFF;
 };
 
 // Rewrites "sim-input.txt" in one step, so the sim never reads half a file; false if it could not, the old input then

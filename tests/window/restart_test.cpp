@@ -4,7 +4,7 @@
 #include "app/main_loop.h"
 #include "ffb/discovery.h"
 #include "ffb/effects.h"
-#include "settings/settings_file.h"
+#include "tests/support/settings_bytes.h"
 #include "tests/support/window_fixture.h"
 #include "ui/resource.h"
 
@@ -14,6 +14,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -37,15 +38,6 @@ protected:
         WindowFixture::TearDown();
     }
 
-    // Starts as the program starts, with these settings stored.
-    void startWithStored(const SettingsRecord& stored)
-    {
-        folder.write(L"opt.dat", settingsFileOf(stored));
-        releaseDirectInput();
-        keyCodeList.clear();
-        applyAndRestart(true);
-    }
-
     // Presses the test's own key and sees that the system took it.
     void pressHotkey(WORD key)
     {
@@ -53,32 +45,36 @@ protected:
         ASSERT_TRUE(GetAsyncKeyState(key) & 0x8000) << "the injected key is not seen as down";
     }
 
-    // Where "<object> <method>" first stands in the journal, or -1.
+    // Where "<object> <method>" first stands in the journal; a failure if it is not there.
     static std::ptrdiff_t firstOf(const std::string& what)
     {
         const std::vector<SimCall> all = calls();
         const auto is = [&](const SimCall& c) { return c.object + " " + c.method == what; };
         const auto at = std::find_if(all.begin(), all.end(), is);
-        return at == all.end() ? -1 : at - all.begin();
+        if (at == all.end())
+            ADD_FAILURE() << what << " is not in the journal";
+        return at - all.begin();
     }
     static std::size_t restarts() { return calls("DirectInput8Create").size(); }
 
-    // What the window shows: the six edits, then the six sliders; the rows of the stick, hat device, Hold, Toggle,
-    // Center and hotkey lists; the "Swap Axis" check, the four trimmer items and the two trimmers' flags.
-    static std::string shown()
+    // What the window shows: each strength in its edit and its slider; the rows of the stick, hat device, Hold, Toggle,
+    // Center and hotkey lists; the "Swap Axis" mark and the one trimmer item checked (its flags: the window test).
+    static void expectShown(const char* when, const std::array<int, 6>& strengths, const std::array<int, 6>& rows,
+                            bool swapped, UINT item)
     {
-        std::string text;
-        for (HWND edit : {springEdit, damperEdit, frictionEdit, springEdit2, damperEdit2, frictionEdit2})
-            for (wchar_t c : textOf(edit) + L" ")
-                text += static_cast<char>(c);
-        for (HWND slider : {springSlider, damperSlider, frictionSlider, springSlider2, damperSlider2, frictionSlider2})
-            text += "/" + std::to_string(SendMessageW(slider, TBM_GETPOS, 0, 0));
-        for (HWND list : {deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo, reinitKeyCombo})
-            text += " " + std::to_string(selectionOf(list));
-        text += isChecked(swapAxesCheck) ? " X " : " - ";
-        for (UINT item : {IDM_NO_TRIMMER, IDM_INSTANT_TRIMMER, IDM_PROGRESSIVE_TRIMMER, IDM_BOTH_TRIMMERS})
-            text += menuChecked(item) ? "1" : "0";
-        return text + " " + std::to_string(instantTrimOn) + std::to_string(progressiveTrimOn);
+        SCOPED_TRACE(when);
+        const HWND edits[] = {springEdit, damperEdit, frictionEdit, springEdit2, damperEdit2, frictionEdit2};
+        const HWND sliders[] = {springSlider,  damperSlider,  frictionSlider,
+                                springSlider2, damperSlider2, frictionSlider2};
+        const HWND lists[] = {deviceCombo, povDeviceCombo, holdCombo, toggleCombo, centerCombo, reinitKeyCombo};
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(textOf(edits[i]), std::to_wstring(strengths[i])) << "edit " << i;
+            EXPECT_EQ(SendMessageW(sliders[i], TBM_GETPOS, 0, 0), strengths[i]) << "slider " << i;
+            EXPECT_EQ(selectionOf(lists[i]), rows[i]) << "list " << i;
+        }
+        EXPECT_EQ(isChecked(swapAxesCheck), swapped);
+        for (UINT each : {IDM_NO_TRIMMER, IDM_INSTANT_TRIMMER, IDM_PROGRESSIVE_TRIMMER, IDM_BOTH_TRIMMERS})
+            EXPECT_EQ(menuChecked(each), each == item) << "menu item " << each;
     }
 
     WORD pressed = 0;
@@ -90,17 +86,25 @@ protected:
 TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
 {
     applyAndRestart(true);
-    EXPECT_EQ(shown(), "50 0 0 0 50 0 /50/0/0/0/50/0 0 0 0 0 0 -1 X 0100 10") << "code 0 names no key";
-    EXPECT_EQ(entryCount(deviceCombo) + entryCount(povDeviceCombo), 4);
+    expectShown("defaults; code 0 names no key", {50, 0, 0, 0, 50, 0}, {0, 0, 0, 0, 0, -1}, true, IDM_INSTANT_TRIMMER);
+    EXPECT_EQ(entryCount(deviceCombo), 2);
+    EXPECT_EQ(entryCount(povDeviceCombo), 2);
     ASSERT_EQ(entryCount(reinitKeyCombo), 99);
     wchar_t lastKey[16] = {};
     SendMessageW(reinitKeyCombo, CB_GETLBTEXT, 98, reinterpret_cast<LPARAM>(lastKey));
-    EXPECT_EQ(lastKey + std::wstring(L" ") + std::to_wstring(keyCodeList.at(98)), L"RightContol 163");
+    EXPECT_EQ(std::wstring(lastKey), L"RightContol");
+    EXPECT_EQ(keyCodeList.at(98), 163);
 
-    startWithStored({{1, 0, 3, 0, 31, 30, 0, 0, 0, 50, 100, 'Z', 0, TrimmerProgressive}});
-    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 60 - 0010 01") << "60: the row of Z";
-    startWithStored({{1, 0, 3, 0, 31, 30, 0, 0, 0, 50, 100, 0xE8, 0, 7}});
-    EXPECT_EQ(shown(), "30 0 0 0 50 100 /30/0/0/0/50/100 1 0 3 0 31 -1 - 0010 01");
+    for (auto [key, mode, row] : {std::tuple{int{'Z'}, int{TrimmerProgressive}, 60}, {0xE8, 7, -1}}) {
+        const auto stored = settingsFileWith({{deviceAt, 1}, {holdAt, 3}, {centerAt, 31}, {springAt, 30},
+                                              {friction2At, 100}, {reinitKeyAt, key}, {swapAt, 0}, {modeAt, mode}});
+        folder.write(L"opt.dat", stored);
+        releaseDirectInput();  // then started as the program starts
+        keyCodeList.clear();
+        applyAndRestart(true);
+        expectShown("stored; 60 is the row of Z", {30, 0, 0, 0, 50, 100}, {1, 0, 3, 0, 31, row}, false,
+                    IDM_PROGRESSIVE_TRIMMER);
+    }
     EXPECT_EQ(uiSettings.reinitKey, 0xE8);
 }
 
@@ -110,49 +114,46 @@ TEST_F(RestartTest, StartUpShowsTheSettingsAndListsEveryKey)
 TEST_F(RestartTest, RestartPassesTheSettingsThroughTheFileAndStartsTheFirstSet)
 {
     simReset(stickAndPedals + "vanish 1 discovery=2\n");
-    folder.write(L"opt.dat", settingsFileOf({{1, 0, 0, 0, 0, 50, 0, 0, 0, 50, 0, 0, 1, TrimmerInstant}}));
+    folder.write(L"opt.dat", settingsFileWith({{deviceAt, 1}}));
     for (bool startUp : {true, false}) {
         forcesOn = startUp ? 1 : 0;
         trimX = 300;
         trimY = -300;
         simClearJournal();
         startUp ? applyAndRestart(true) : sendCommand(IDM_INIT_DIRECTINPUT);  // the menu's restart
-        ASSERT_GE(firstOf("dev0 Acquire"), 0);
-        for (IDirectInputEffect* effect : {springEffect, damperEffect, frictionEffect}) {
-            std::vector<SimCall> starts = calls("Start", simLabel(effect));
-            ASSERT_FALSE(starts.empty()) << simLabel(effect);
-            EXPECT_EQ(starts.back().result, "0x00000000") << simLabel(effect) << " started before the acquire";
-        }
-        EXPECT_EQ(firstOf(simLabel(springEffect2) + " Start"), -1);
+        ASSERT_FALSE(calls("force").empty()) << "nothing plays";
+        // Created dampers, frictions, springs, first set first, six more at each restart.
+        EXPECT_EQ(calls("force").back()["playing"], startUp ? "1,3,5" : "7,9,11") << "started once acquired";
         moveSlider(springSlider, 40);
-        ASSERT_FALSE(calls("force").empty());
         EXPECT_EQ(calls("force").back()["spring"], "4000") << "the first set's spring plays after a slider";
     }
+    EXPECT_THAT(simHeldObjects(), ::testing::ElementsAre("dinput", "dev0", "eff7", "eff8", "eff9", "eff10", "eff11",
+                                                         "eff12")) << "a restart leaves no DirectInput object held";
     EXPECT_EQ(trimX, 0);
     EXPECT_EQ(trimY, 0);
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 40);
     EXPECT_LT(firstOf("dev0 Release"), firstOf("dinput DirectInput8Create"));
     // The pedals are gone: the stick list has no row for the stored index.
-    EXPECT_EQ(shown(), "40 0 0 0 50 0 /40/0/0/0/50/0 -1 0 0 0 0 -1 X 0100 10");
-    EXPECT_EQ(entryCount(deviceCombo) * 1000 + entryCount(reinitKeyCombo), 1099) << "the hotkey list is filled once";
+    expectShown("after the restart", {40, 0, 0, 0, 50, 0}, {-1, 0, 0, 0, 0, -1}, true, IDM_INSTANT_TRIMMER);
+    EXPECT_EQ(entryCount(deviceCombo), 1);
+    EXPECT_EQ(entryCount(reinitKeyCombo), 99) << "the hotkey list is filled once";
 }
 
 // The first tick opens the devices and does nothing else. Each tick after: the instant trimmer on what the button
-// device's poll read, then the hat, then the hotkey, which restarts at every tick it is held; each trimmer only when
-// on. A key chosen in the list while it is down acts once it has been let go and pressed again.
+// device's poll read, then, even if the read failed, the hat, then the hotkey, which restarts at every tick it is held;
+// each trimmer only when on. A key chosen in the list while it is down acts once it has been let go and pressed again.
 TEST_F(RestartTest, FirstTickOpensTheDevicesThenEachTickTrimsAndWatchesTheHotkey)
 {
+    simReset(stickAndPedals + "fail GetDeviceState DIERR_INPUTLOST count=all device=0\n");
     Settings.reinitKey = tickKey;  // as if read from the file
     Settings.trimmerMode = TrimmerBoth;
     ASSERT_NO_FATAL_FAILURE(pressHotkey(tickKey));
     runIdleTick();
-    EXPECT_EQ(initPending, 0);
     EXPECT_EQ(restarts(), 1u);
     EXPECT_TRUE(calls("Poll").empty());
     Settings.povDeviceIndex = 1;
     simClearJournal();
     runIdleTick();
-    EXPECT_GE(firstOf("dev0 GetDeviceState"), 0);
     EXPECT_LT(firstOf("dev0 GetDeviceState"), firstOf("dev1 GetDeviceState"));
     EXPECT_LT(firstOf("dev1 GetDeviceState"), firstOf("dinput Release"));
     runIdleTick();
@@ -230,7 +231,7 @@ TEST_F(RestartTest, StickPluggedInAfterTheStartIsFoundAtTheNextTick)
 {
     simReset(oneStick);
     simSetPluggedIn(0, false);
-    const std::vector<std::uint8_t> stored = settingsFileOf({{0, 0, 0, 0, 0, 37, 0, 0, 0, 50, 0, 0, 1, TrimmerInstant}});
+    const std::vector<std::uint8_t> stored = settingsFileWith({{springAt, 37}});
     folder.write(L"opt.dat", stored);
     runIdleTick();
     ASSERT_EQ(messageBoxes.size(), 1u);
@@ -260,7 +261,7 @@ TEST_F(RestartTest, StickPluggedInAfterTheStartIsFoundAtTheNextTick)
 }
 
 // A toggle pressed while the read fails, and a Hold seen down at an earlier read while another program holds the stick,
-// are not acted on.
+// are not acted on; the hat is, in the same tick. Code 0 names no key: nothing restarts.
 TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
 {
     simReset(stickAndPedals + "fail GetDeviceState DIERR_INPUTLOST device=0\n"
@@ -272,36 +273,37 @@ TEST_F(RestartTest, InstantTrimmerActsOnlyOnWhatTheTicksPollRead)
     EXPECT_EQ(forcesOn, 1);
     Settings.holdButton = 1;
     buttonState[1] = 1;
+    Settings.povDeviceIndex = 1;
+    Settings.swapAxes = 0;
+    progressiveTrimOn = 1;
+    setInput(1, "", 32767, 32767, 9000);  // the hat right
     runIdleTick();
     EXPECT_EQ(forcesOn, 1);
+    EXPECT_EQ(trimX, 125) << "the hat's step";
+    EXPECT_EQ(restarts(), 1u) << "the first tick's alone: code 0";
 }
 
-// The way out: the six effects stopped, then everything released while the window still exists and the settings
-// written; the loop returns the quit message's code.
+// "Exit" is the way out: the six effects stopped, then released while the window still exists (what is released and
+// written: the end-to-end test); the window ends and the loop returns the quit message's code.
 TEST_F(RestartTest, ExitStopsAndReleasesEverythingWhileTheWindowExists)
 {
     runIdleTick();
-    Settings.springGain = 2200;
     simClearJournal();
-    bool windowGone = false;
+    std::string windowAtRelease = "no release";
     simWatchJournal([&](const std::string& line) {
         if (line.rfind("dev0 Release", 0) == 0)
-            windowGone = !IsWindow(mainWindow);
+            windowAtRelease = IsWindow(mainWindow) ? "there" : "gone";
     });
     sendCommand(IDM_EXIT);
     EXPECT_EQ(runMainLoop(), 0);
-    std::vector<std::string> stops;
-    for (const SimCall& c : calls("Stop"))
-        stops.push_back(c.object);
-    EXPECT_THAT(stops, ::testing::ElementsAre("eff5", "eff1", "eff3", "eff6", "eff2", "eff4"));
+    EXPECT_FALSE(IsWindow(mainWindow));
+    EXPECT_EQ(calls("Stop").size(), 6u);
     EXPECT_LT(firstOf("eff4 Stop"), firstOf("eff5 Release"));
-    EXPECT_FALSE(windowGone);
-    EXPECT_TRUE(simHeldObjects().empty());
-    EXPECT_EQ(folder.read(L"opt.dat").at(24), 22);
+    EXPECT_EQ(windowAtRelease, "there");
 }
 
-// Windows ends the process once WM_ENDSESSION returns, with no WM_DESTROY: by then the effects are stopped, everything
-// is released and the settings written. Asked first, the window never holds the shut-down up. The way out runs once:
+// Windows ends the process once WM_ENDSESSION returns, with no WM_DESTROY: by then the way out has run, the effects
+// stopped and the settings written. Asked first, the window never holds the shut-down up. The way out runs once:
 // neither a tick nor the window's end does anything after it.
 TEST_F(RestartTest, SessionEndStopsReleasesAndSavesBeforeTheMessageReturns)
 {
@@ -314,7 +316,6 @@ TEST_F(RestartTest, SessionEndStopsReleasesAndSavesBeforeTheMessageReturns)
     EXPECT_TRUE(calls().empty()) << "the session goes on";
     SendMessageW(mainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_EQ(calls("Stop").size(), 6u);
-    EXPECT_TRUE(simHeldObjects().empty());
     EXPECT_EQ(folder.read(L"opt.dat").at(24), 22);
 
     DeleteFileW(folder.file(L"opt.dat").c_str());
