@@ -73,15 +73,17 @@ TEST_F(WindowFixture, ListsAndSwapAxisTakeWhatTheUserChose)
     }
 }
 
-// A mode without the instant trimmer engages forces its toggle had released, at the centre they had, and forgets the
-// toggle: taken back later, the instant trimmer does not re-centre on the stick.
+// A mode without the instant trimmer engages forces its Toggle and Hold had released, at the centre they had, and
+// forgets both: taken back later, the instant trimmer does not re-centre on the stick.
 TEST_F(WindowFixture, TrimmerCommandsSetTheModeTheFlagsAndCheckOneItem)
 {
-    open();
+    open(stickAndPedals);
     initPending = 0;
     Settings.swapAxes = uiSettings.swapAxes = 0;
+    Settings.holdButton = uiSettings.holdButton = 1;
+    Settings.povDeviceIndex = uiSettings.povDeviceIndex = 1;  // the hat's reads leave the stick's buttons alone
     trimX = 400;
-    setInput(0, "1", 60000);  // the toggle pressed, the stick off centre
+    setInput(0, "11", 60000);  // Toggle pressed and Hold held, the stick off centre
     runIdleTick();
     ASSERT_EQ(forcesOn, 0);
     for (WORD command : {IDM_PROGRESSIVE_TRIMMER, IDM_INSTANT_TRIMMER}) {
