@@ -87,12 +87,6 @@ void SimDevice::forgetEffect(SimEffect* effect)
         delete this;
 }
 
-void SimDevice::stopEffects()
-{
-    for (SimEffect* effect : effects)
-        effect->playing = false;
-}
-
 void SimDevice::loseAcquisition()
 {
     acquired = false;
@@ -150,29 +144,6 @@ void SimDevice::lastReleased()
     journalForces();
     if (freesReleased && effects.empty())
         delete this;
-}
-
-HRESULT SimDevice::GetCapabilities(LPDIDEVCAPS caps)
-{
-    CallLine line = callLine("GetCapabilities");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    if (!caps)
-        return line.finish(E_POINTER);
-    if (caps->dwSize != sizeof(DIDEVCAPS) && caps->dwSize != sizeof(DIDEVCAPS_DX3))
-        return line.finish(DIERR_INVALIDPARAM);
-    const DWORD size = caps->dwSize;
-    std::memset(caps, 0, size);
-    caps->dwSize = size;
-    caps->dwFlags = DIDC_ATTACHED | DIDC_POLLEDDEVICE;
-    if (setup.forceFeedback)
-        caps->dwFlags |= DIDC_FORCEFEEDBACK | DIDC_SATURATION | DIDC_DEADBAND | DIDC_POSNEGCOEFFICIENTS |
-                         DIDC_POSNEGSATURATION;
-    caps->dwDevType = DI8DEVTYPE_JOYSTICK | (DI8DEVTYPEJOYSTICK_STANDARD << 8) | DIDEVTYPE_HID;
-    caps->dwAxes = static_cast<DWORD>(axisCount(setup));
-    caps->dwButtons = simButtonCount;
-    caps->dwPOVs = 1;
-    return line.finish(DI_OK);
 }
 
 HRESULT SimDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context, DWORD flags)
@@ -355,19 +326,6 @@ HRESULT SimDevice::SetCooperativeLevel(HWND hwnd, DWORD flags)
     return line.finish(DI_OK);
 }
 
-HRESULT SimDevice::GetDeviceInfo(LPDIDEVICEINSTANCEW instance)
-{
-    CallLine line = callLine("GetDeviceInfo");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    if (!instance)
-        return line.finish(E_POINTER);
-    if (instance->dwSize != sizeof(DIDEVICEINSTANCEW))
-        return line.finish(DIERR_INVALIDPARAM);
-    describeInstance(index, setup, *instance);
-    return line.finish(DI_OK);
-}
-
 HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTINPUTEFFECT* out, LPUNKNOWN outer)
 {
     ConditionKind kind = ConditionKind::Spring;
@@ -391,7 +349,7 @@ HRESULT SimDevice::CreateEffect(REFGUID type, LPCDIEFFECT description, LPDIRECTI
         // The sim's device offers the three condition effects only.
         hr = DIERR_DEVICENOTREG;
     } else {
-        effect = new SimEffect(this, lastEffectSerial + 1, type, kind, freesReleased);
+        effect = new SimEffect(this, lastEffectSerial + 1, kind, freesReleased);
         if (description) {
             const DWORD all = description->dwSize == sizeof(DIEFFECT) ? DIEP_ALLPARAMS : DIEP_ALLPARAMS_DX5;
             hr = applyParameters(setup, description, all, effect->parameters, values);

@@ -28,8 +28,6 @@ public:
     // The controller is pulled out: acquisition and effects are lost, and the
     // next Poll or GetDeviceState reports lost input.
     void pulledOut();
-    // Stops every effect on the device (DIES_SOLO).
-    void stopEffects();
     // Journals a force line when what the model computes has changed.
     void journalForces();
     // An effect of this device is being destroyed: it leaves the list, and a
@@ -42,7 +40,7 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
-    HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS) override;
+    HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS) override { return unsupported("GetCapabilities"); }
     HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW, LPVOID, DWORD) override;
     HRESULT STDMETHODCALLTYPE GetProperty(REFGUID, LPDIPROPHEADER) override;
     HRESULT STDMETHODCALLTYPE SetProperty(REFGUID, LPCDIPROPHEADER) override;
@@ -60,7 +58,7 @@ public:
     {
         return unsupported("GetObjectInfo");
     }
-    HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEW) override;
+    HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEW) override { return unsupported("GetDeviceInfo"); }
     HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return unsupported("RunControlPanel"); }
     HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override { return unsupported("Initialize"); }
     HRESULT STDMETHODCALLTYPE CreateEffect(REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT*, LPUNKNOWN) override;

@@ -2,11 +2,10 @@
 
 #include "sim/device.h"
 
-SimEffect::SimEffect(SimDevice* owner, int number, const GUID& effectType, ConditionKind conditionKind,
-                     bool freeWhenReleased)
+SimEffect::SimEffect(SimDevice* owner, int number, ConditionKind conditionKind, bool freeWhenReleased)
     : SimObject(static_cast<IDirectInputEffect*>(this), "eff" + std::to_string(number), owner->index, owner,
                 freeWhenReleased),
-      device(owner), serial(number), type(effectType), kind(conditionKind)
+      device(owner), serial(number), kind(conditionKind)
 {
 }
 
@@ -39,19 +38,11 @@ HRESULT SimEffect::download()
     return DI_OK;
 }
 
-HRESULT SimEffect::play(DWORD flags)
+HRESULT SimEffect::play()
 {
-    if (!device->exclusivelyAcquired())
-        return DIERR_NOTEXCLUSIVEACQUIRED;
-    if ((flags & DIES_NODOWNLOAD) && !isDownloaded)
-        return DIERR_NOTDOWNLOADED;
-    if (!(flags & DIES_NODOWNLOAD)) {
-        const HRESULT hr = download();
-        if (FAILED(hr))
-            return hr;
-    }
-    if (flags & DIES_SOLO)
-        device->stopEffects();
+    const HRESULT hr = download();
+    if (FAILED(hr))
+        return hr;
     // A playing effect restarts from the beginning, which for a condition
     // effect of infinite duration is the same as going on.
     playing = true;
@@ -69,26 +60,6 @@ void SimEffect::lastReleased()
     }
 }
 
-HRESULT SimEffect::GetEffectGuid(LPGUID guid)
-{
-    CallLine line = callLine("GetEffectGuid");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    if (!guid)
-        return line.finish(E_POINTER);
-    *guid = type;
-    return line.finish(DI_OK);
-}
-
-HRESULT SimEffect::GetParameters(LPDIEFFECT, DWORD flags)
-{
-    CallLine line = callLine("GetParameters");
-    line.hex("flags", flags);
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    return line.finish(E_NOTIMPL);
-}
-
 HRESULT SimEffect::SetParameters(LPCDIEFFECT description, DWORD flags)
 {
     CallLine line = callLine("SetParameters");
@@ -100,7 +71,7 @@ HRESULT SimEffect::SetParameters(LPCDIEFFECT description, DWORD flags)
         return line.finish(hr);
     if (flags & DIEP_NODOWNLOAD)
         return line.finish(DI_DOWNLOADSKIPPED);
-    hr = (flags & DIEP_START) ? play(0) : download();
+    hr = (flags & DIEP_START) ? play() : download();
     // Parameters are kept for a later download when the device is not
     // exclusively acquired.
     if (hr == static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED))
@@ -117,9 +88,9 @@ HRESULT SimEffect::Start(DWORD iterations, DWORD flags)
     line.hex("flags", flags);
     if (const auto refused = refusal(line))
         return line.finish(*refused);
-    if (flags & ~(DIES_SOLO | DIES_NODOWNLOAD))
-        return line.finish(DIERR_INVALIDPARAM);
-    const HRESULT hr = play(flags);
+    if (flags)  // DIES_SOLO and DIES_NODOWNLOAD are not simulated
+        return line.finish(E_NOTIMPL);
+    const HRESULT hr = play();
     line.finish(hr);
     device->journalForces();
     return hr;
@@ -142,43 +113,6 @@ HRESULT SimEffect::Stop()
     line.finish(hr);
     device->journalForces();
     return hr;
-}
-
-HRESULT SimEffect::GetEffectStatus(LPDWORD status)
-{
-    CallLine line = callLine("GetEffectStatus");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    if (!status)
-        return line.finish(E_POINTER);
-    *status = playsOnDevice() ? DIEGES_PLAYING : 0;
-    line.hex("status", *status);
-    return line.finish(DI_OK);
-}
-
-HRESULT SimEffect::Download()
-{
-    CallLine line = callLine("Download");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    if (isDownloaded && device->exclusivelyAcquired())
-        return line.finish(S_FALSE);
-    return line.finish(download());
-}
-
-HRESULT SimEffect::Unload()
-{
-    CallLine line = callLine("Unload");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    if (!device->exclusivelyAcquired())
-        return line.finish(DIERR_NOTEXCLUSIVEACQUIRED);
-    if (!isDownloaded)
-        return line.finish(DI_NOEFFECT);
-    unload();
-    line.finish(DI_OK);
-    device->journalForces();
-    return DI_OK;
 }
 
 bool conditionKindOf(REFGUID type, ConditionKind& kind)

@@ -14,13 +14,12 @@ class SimEffect final : public IDirectInputEffect, public SimObject {
 public:
     // freeWhenReleased: destroyed at the last Release rather than kept as a
     // zombie.
-    SimEffect(SimDevice* device, int serial, const GUID& type, ConditionKind kind, bool freeWhenReleased);
+    SimEffect(SimDevice* device, int serial, ConditionKind kind, bool freeWhenReleased);
 
     // Outlives the effect (never freed, or kept until its last effect is
     // destroyed), so always safe to ask.
     SimDevice* const device;
     const int serial;         // "eff<serial>" in the journal
-    const GUID type;
     const ConditionKind kind;
     EffectParameters parameters;  // as last set
     EffectParameters downloaded;  // what the device plays
@@ -45,18 +44,18 @@ public:
     {
         return unsupported("Initialize", DIERR_ALREADYINITIALIZED);
     }
-    HRESULT STDMETHODCALLTYPE GetEffectGuid(LPGUID) override;
-    HRESULT STDMETHODCALLTYPE GetParameters(LPDIEFFECT, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetEffectGuid(LPGUID) override { return unsupported("GetEffectGuid"); }
+    HRESULT STDMETHODCALLTYPE GetParameters(LPDIEFFECT, DWORD) override { return unsupported("GetParameters"); }
     HRESULT STDMETHODCALLTYPE SetParameters(LPCDIEFFECT, DWORD) override;
     HRESULT STDMETHODCALLTYPE Start(DWORD, DWORD) override;
     HRESULT STDMETHODCALLTYPE Stop() override;
-    HRESULT STDMETHODCALLTYPE GetEffectStatus(LPDWORD) override;
-    HRESULT STDMETHODCALLTYPE Download() override;
-    HRESULT STDMETHODCALLTYPE Unload() override;
+    HRESULT STDMETHODCALLTYPE GetEffectStatus(LPDWORD) override { return unsupported("GetEffectStatus"); }
+    HRESULT STDMETHODCALLTYPE Download() override { return unsupported("Download"); }
+    HRESULT STDMETHODCALLTYPE Unload() override { return unsupported("Unload"); }
     HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override { return unsupported("Escape", DIERR_UNSUPPORTED); }
 
 private:
-    HRESULT play(DWORD flags);
+    HRESULT play();
     // Stops and unloads the effect, and frees it if it frees released ones.
     void lastReleased() override;
 };

@@ -15,13 +15,13 @@ protected:
     {
         KestraFixture::SetUp();
         // Distinct strengths, so an effect holding another's shows.
-        std::int32_t gain = 1100;
-        for (std::int32_t SettingsFields::*field : gainFields)
-            Settings.*field = gain += 100;
+        Settings.springGain = 1200, Settings.damperGain = 1300, Settings.frictionGain = 1400;
+        Settings.springGain2 = 1500, Settings.damperGain2 = 1600, Settings.frictionGain2 = 1700;
     }
 
     // The effects' calls since the last clear: "spring2 Stop", "damper SetParameters 1300,1300 0,0". The strength shown
-    // is the coefficient and the saturation both ways; a record where the four differ shows all four.
+    // is the coefficient and the saturation both ways; a record where the four differ shows all four. What DirectInput
+    // refused shows its result instead: "damper SetParameters refused 0x80070057".
     static std::vector<std::string> effectCalls()
     {
         const std::map<std::string, std::string> names = {
@@ -31,13 +31,14 @@ protected:
         auto nameOf = [&](const std::string& label) { return names.count(label) ? names.at(label) : label; };
         std::vector<std::string> found;
         for (const SimCall& c : calls()) {
-            std::string strength = c["pos"];
-            if (c["neg"] != strength || c["possat"] != strength || c["negsat"] != strength)
+            const bool accepted = c.result == "0x00000000" || c.result == "0x00000003";  // DI_DOWNLOADSKIPPED
+            std::string strength = accepted ? c["pos"] : "refused " + c.result;
+            if (accepted && (c["neg"] != strength || c["possat"] != strength || c["negsat"] != strength))
                 strength += "/" + c["neg"] + "/" + c["possat"] + "/" + c["negsat"];
             if (c.method == "CreateEffect")
                 found.push_back(nameOf("eff" + c["eff"]) + " created " + c["type"] + " " + strength);
             else if (c.method == "SetParameters")
-                found.push_back(nameOf(c.object) + " SetParameters " + strength + " " + c["offset"]);
+                found.push_back(nameOf(c.object) + " SetParameters " + strength + (accepted ? " " + c["offset"] : ""));
             else if (c.method == "Start" || c.method == "Stop")
                 found.push_back(nameOf(c.object) + " " + c.method);
         }
@@ -77,6 +78,7 @@ TEST_F(EffectsTest, RecordsMatchTheAxesAndStrengthsDirectInputsRange)
     releaseDirectInput();
     simReset("device \"Odd\" ffb axes=0\n");
     EXPECT_EQ(initDirectInput(), DIERR_UNSUPPORTED);
+    EXPECT_TRUE(calls("CreateEffect").empty());
 }
 
 // A failed creation ends the sequence with its result; the effects made before it stay, the later handles stay null and

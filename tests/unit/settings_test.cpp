@@ -1,4 +1,5 @@
 // "opt.dat" and the conversions between percent and the live settings.
+#include "settings/key_names.h"
 #include "settings/settings_file.h"
 #include "tests/support/kestra_fixture.h"
 #include "tests/support/settings_bytes.h"
@@ -21,8 +22,8 @@ protected:
     void store(const Bytes& bytes) const { ASSERT_TRUE(folder.write(L"opt.dat", bytes)); }
 };
 
-// With no file at all, a run that never read one writes it. Each field has its place, little-endian, and decoding gives
-// the record back.
+// With no file at all, a run that never read one writes it: the settings the program starts with. Each field has its
+// place, little-endian, and decoding gives the record back.
 TEST_F(SettingsFileTest, EachFieldHasItsPlace)
 {
     saveSettings();
@@ -65,12 +66,11 @@ TEST_F(SettingsFileTest, OnlyWholeSettingsFilesAreTakenIn)
 // Center, and an index that does not fit is left out. Captured, strengths are divided by 100 toward zero.
 TEST_F(SettingsFileTest, RecordsConvertAndIndicesThatDoNotFitAreLeftOut)
 {
-    const struct {
-        std::int32_t given[5];   // device, hat device, hold, toggle, centre
-        std::int32_t wanted[5];  // from device 1, 1 and buttons 4, 5, 6, with two devices
-    } cases[] = {{{0, 0, 31, 31, 31}, {0, 0, 31, 31, 31}}, {{2, 0, 7, 8, 9}, {1, 1, 7, 8, 9}},
-                 {{0, -1, 7, 8, 9}, {0, 1, 7, 8, 9}},     {{0, 0, 32, 8, 9}, {0, 0, 4, 5, 6}},
-                 {{0, 0, 7, 32, 9}, {0, 0, 7, 5, 9}},     {{0, 0, 7, 8, -1}, {0, 0, 7, 8, 6}}};
+    // Given: device, hat device, hold, toggle, centre; wanted, from device 1, 1 and buttons 4, 5, 6, with two devices.
+    const struct { std::int32_t given[5], wanted[5]; } cases[] = {
+        {{0, 0, 31, 31, 31}, {0, 0, 31, 31, 31}}, {{2, 0, 7, 8, 9}, {1, 1, 7, 8, 9}},
+        {{0, -1, 7, 8, 9}, {0, 1, 7, 8, 9}},      {{0, 0, 32, 8, 9}, {0, 0, 4, 5, 6}},
+        {{0, 0, 7, 32, 9}, {0, 0, 7, 5, 9}},      {{0, 0, 7, 8, -1}, {0, 0, 7, 8, 6}}};
     std::int32_t SettingsFields::*const indices[5] = {&SettingsFields::deviceIndex, &SettingsFields::povDeviceIndex,
                                                       &SettingsFields::holdButton, &SettingsFields::toggleButton,
                                                       &SettingsFields::centerButton};
@@ -102,15 +102,16 @@ TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
     const Bytes mine = settingsFileWith({{springAt, 77}});
     store(mine);
     const HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     loadSettings();  // held by another program when discovery came to read it
     CloseHandle(holder);
+    Settings.springGain = 9000;
     saveSettings();
     EXPECT_EQ(stored(), mine);
 
     ASSERT_TRUE(SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_READONLY));
     loadSettings();
     EXPECT_EQ(Settings.springGain, 7700);
-    Settings.springGain = 9000;
     saveSettings();
     EXPECT_EQ(stored(), mine);
     SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_NORMAL);
@@ -133,8 +134,12 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
 
     Settings.springGain = 1000;
     HANDLE holder = CreateFileW(L"opt.dat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const ULONGLONG began = GetTickCount64();
     saveSettings();  // held throughout: it gives up
+    const ULONGLONG tookMs = GetTickCount64() - began;
     CloseHandle(holder);
+    EXPECT_GE(tookMs, 400u);
+    EXPECT_LT(tookMs, 2000u);  // half a second, on a busy machine
     EXPECT_EQ(stored(), settingsFileWith());
     EXPECT_THAT(folder.names(), ElementsAre(L"opt.dat"));
 
@@ -143,6 +148,18 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileInOneStepAndOutwaitsAShortHold)
     saveSettings();
     release.join();
     EXPECT_EQ(stored(), settingsFileWith({{springAt, 10}}));
+}
+
+// Rows of the hotkey list carry Windows' own key codes.
+TEST(KeyNames, NamesCarryWindowsKeyCodes)
+{
+    const std::pair<const char*, int> keys[] = {{"Backspace", VK_BACK}, {"Delete", VK_DELETE}, {"0", '0'}, {"Z", 'Z'},
+        {"LeftWindowsKey", VK_LWIN}, {"NumPad0", VK_NUMPAD0}, {"Divide", VK_DIVIDE}, {"F1", VK_F1}, {"F5", VK_F5},
+        {"F12", VK_F12}, {"ScrollLock", VK_SCROLL}, {"LeftControl", VK_LCONTROL}, {"RightContol", VK_RCONTROL}};
+    for (const auto& [name, code] : keys) {
+        auto row = std::find_if(KeyNameTable.begin(), KeyNameTable.end(), [&](auto& k) { return k.name == name; });
+        EXPECT_EQ(row == KeyNameTable.end() ? -1 : row->code, code) << name;  // -1: no such row
+    }
 }
 
 } // namespace
