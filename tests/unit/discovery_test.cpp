@@ -28,9 +28,12 @@ TEST_F(DiscoveryTest, EndsAtAFailingStepOrWithoutAForceFeedbackStick)
         EXPECT_EQ(initDirectInput(), c.message ? S_OK : E_OUTOFMEMORY) << c.devices;
         EXPECT_EQ(calls().back().method, c.message ? "EnumDevices" : c.devices) << "the last call";
         ASSERT_EQ(messageBoxes.size(), c.message ? 1u : 0u) << c.devices;
-        for (const MessageBoxCall& box : messageBoxes)
-            EXPECT_TRUE(box.text == c.message && box.caption == L"VIZazav" && box.owner == nullptr &&
-                        box.style == (MB_OK | MB_ICONERROR));
+        for (const MessageBoxCall& box : messageBoxes) {
+            EXPECT_EQ(box.text, c.message);
+            EXPECT_EQ(box.caption, L"VIZazav");
+            EXPECT_EQ(box.owner, nullptr);
+            EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+        }
         Settings.springGain = 2500;  // a save shows: a file read is replaced, one never read stays
         releaseAndSave();
         EXPECT_EQ(folder.read(L"opt.dat"),

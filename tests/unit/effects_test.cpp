@@ -56,11 +56,14 @@ TEST_F(EffectsTest, CreatedInOrderWithTheirStrengthsTheFirstSetStarted)
         "damper created damper 1300,1300", "damper Start", "damper2 created damper 1600,1600",
         "friction created friction 1400,1400", "friction Start", "friction2 created friction 1700,1700",
         "spring created spring 1200,1200", "spring2 created spring 1500,1500", "spring Start"));
-    for (const SimCall& c : calls("CreateEffect"))
-        EXPECT_EQ(c["axes"] + " " + c["axis"] + " " + c["dir"] + " " + c["duration"] + " " + c["gain"] + " " +
-                      c["trigger"] + " " + c["records"] + " " + c["offset"] + " " + c["deadband"] + " " + c.result,
-                  "2 0,4 0,0 4294967295 10000 4294967295 2 0,0 0,0 0x00000000")
-            << c.line;
+    const std::pair<const char*, const char*> fields[] = {{"axes", "2"}, {"axis", "0,4"}, {"dir", "0,0"},
+        {"duration", "4294967295"}, {"gain", "10000"}, {"trigger", "4294967295"}, {"records", "2"},
+        {"offset", "0,0"}, {"deadband", "0,0"}};
+    for (const SimCall& c : calls("CreateEffect")) {
+        EXPECT_EQ(c.result, "0x00000000") << c.line;
+        for (const auto& [key, value] : fields)
+            EXPECT_EQ(c[key], value) << key << " in " << c.line;
+    }
 }
 
 // A one-axis device gets one record, for X, which follows the stick's X even with "Swap Axis" on; a device with no
