@@ -49,21 +49,25 @@ TEST_F(DiscoveryTest, PreparesEveryControllerAndReadsTheSettingsOnceTheyAreKnown
     simReset("device \"Pad\"\ndevice \"First\" ffb\ndevice \"Stick\" ffb\n");
     EXPECT_EQ(initDirectInput(), S_OK);
     EXPECT_EQ(Settings.deviceIndex, 2);
-    std::string seen;  // up to the effects: "dev0 SetDataFormat format=joystick2; "
-    for (const SimCall& c : calls()) {
-        if (c.method == "CreateEffect")
-            break;
-        seen += c.object + " " + c.method;
-        for (const char* key : {"version", "class", "flags", "format", "prop", "data"})
-            seen += c.has(key) ? std::string(" ") + key + "=" + c[key] : "";
-        seen += "; ";
+    // Each call up to the effects: its object, its method and the arguments that matter.
+    const struct { const char *object, *method; std::map<std::string, std::string> arguments; } expected[] = {
+        {"dinput", "DirectInput8Create", {{"version", "0x800"}}},
+        {"dinput", "CreateDevice", {}}, {"dinput", "CreateDevice", {}}, {"dinput", "CreateDevice", {}},
+        {"dinput", "EnumDevices", {{"class", "4"}, {"flags", "0x1"}}},  // game controllers, attached only
+        {"dev0", "SetDataFormat", {{"format", "joystick2"}}}, {"dev0", "SetCooperativeLevel", {{"flags", "0x9"}}},
+        {"dev1", "SetDataFormat", {{"format", "joystick2"}}}, {"dev1", "SetCooperativeLevel", {{"flags", "0x9"}}},
+        {"dev2", "SetDataFormat", {{"format", "joystick2"}}}, {"dev2", "SetCooperativeLevel", {{"flags", "0x9"}}},
+        {"dev2", "SetProperty", {{"prop", "9"}, {"data", "0"}}},  // DIPROP_AUTOCENTER off
+        {"dev2", "EnumObjects", {{"flags", "0x3"}}},
+        {"dev2", "CreateEffect", {}}};
+    const std::vector<SimCall> made = calls();
+    ASSERT_GE(made.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(made[i].object, expected[i].object) << "call " << i;
+        EXPECT_EQ(made[i].method, expected[i].method) << "call " << i;
+        for (const auto& [key, value] : expected[i].arguments)
+            EXPECT_EQ(made[i][key], value) << made[i].line;
     }
-    EXPECT_EQ(seen, "dinput DirectInput8Create version=0x800; dinput CreateDevice; dinput CreateDevice; "
-                    "dinput CreateDevice; dinput EnumDevices class=4 flags=0x1; "
-                    "dev0 SetDataFormat format=joystick2; dev0 SetCooperativeLevel flags=0x9; "
-                    "dev1 SetDataFormat format=joystick2; dev1 SetCooperativeLevel flags=0x9; "
-                    "dev2 SetDataFormat format=joystick2; dev2 SetCooperativeLevel flags=0x9; "
-                    "dev2 SetProperty prop=9 data=0; dev2 EnumObjects flags=0x3; ");
 }
 
 // A controller that cannot be opened takes no entry; no more than 32 are kept; the axes that carry an actuator are
