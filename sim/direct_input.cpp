@@ -93,18 +93,6 @@ HRESULT SimDirectInput::EnumDevices(DWORD deviceClass, LPDIENUMDEVICESCALLBACKW 
     return line.finish(DI_OK);
 }
 
-HRESULT SimDirectInput::GetDeviceStatus(REFGUID instance)
-{
-    CallLine line = callLine("GetDeviceStatus");
-    if (const auto refused = refusal(line))
-        return line.finish(*refused);
-    for (int i = 0; i < static_cast<int>(currentConfig().devices.size()); ++i) {
-        if (IsEqualGUID(instance, instanceGuid(i)))
-            return line.finish(attachedNow(i) ? DI_OK : DI_NOTATTACHED);
-    }
-    return line.finish(DIERR_DEVICENOTREG);
-}
-
 void forgetDiscoveries()
 {
     discoveries = 0;

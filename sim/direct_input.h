@@ -19,7 +19,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID, LPDIRECTINPUTDEVICE8W*, LPUNKNOWN) override;
     HRESULT STDMETHODCALLTYPE EnumDevices(DWORD, LPDIENUMDEVICESCALLBACKW, LPVOID, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override;
+    HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID) override { return unsupported("GetDeviceStatus"); }
     HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return unsupported("RunControlPanel"); }
     HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD) override { return unsupported("Initialize"); }
     HRESULT STDMETHODCALLTYPE FindDevice(REFGUID, LPCWSTR, LPGUID) override { return unsupported("FindDevice"); }

@@ -66,12 +66,12 @@ HRESULT SimEffect::SetParameters(LPCDIEFFECT description, DWORD flags)
     line.hex("flags", flags);
     if (const auto refused = refusal(line))
         return line.finish(*refused);
+    if (flags & (DIEP_START | DIEP_NODOWNLOAD))  // not simulated
+        return line.finish(E_NOTIMPL);
     HRESULT hr = applyParameters(device->setup, description, flags, parameters, line);
     if (FAILED(hr))
         return line.finish(hr);
-    if (flags & DIEP_NODOWNLOAD)
-        return line.finish(DI_DOWNLOADSKIPPED);
-    hr = (flags & DIEP_START) ? play() : download();
+    hr = download();
     // Parameters are kept for a later download when the device is not
     // exclusively acquired.
     if (hr == static_cast<HRESULT>(DIERR_NOTEXCLUSIVEACQUIRED))
