@@ -77,12 +77,11 @@ protected:
     {
         std::string all = buttons;
         all.resize(32, '0');
-        const std::string state = std::to_string(x) + " " + std::to_string(y) + " " +
-                                  std::to_string(static_cast<int>(pov)) + " " + all;
         SimJournal reads(folder);
         reads.mark();
         return writeInput(folder, {buttons, x, y, pov}) && reads.waitFor([&](const SimCall& c) {
-            return c.method == "GetDeviceState" && c["x"] + " " + c["y"] + " " + c["pov"] + " " + c["buttons"] == state;
+            return c.method == "GetDeviceState" && c["x"] == std::to_string(x) && c["y"] == std::to_string(y) &&
+                   c["pov"] == std::to_string(static_cast<int>(pov)) && c["buttons"] == all;
         });
     }
 
