@@ -73,5 +73,11 @@ void applyAndRestart(bool startup)
 
 void rediscoverDevices()
 {
+    // The springs stay where the pilot trimmed them, as they do for a stick
+    // that comes back as the same device.
+    const std::int32_t x = trimX, y = trimY;
     restart(false, true);
+    trimX = x;
+    trimY = y;
+    updateSprings();
 }

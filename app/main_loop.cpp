@@ -40,10 +40,12 @@ void runIdleTick()
     }
 
     // Whatever the trimmers do, a stick that was lost gets its forces back.
-    watchStick();
-    // A controller plugged in while there was no force-feedback stick: look
-    // again, without a word should there still be none.
-    if (std::exchange(devicesArrived, false) && !ffbDevice)
+    const bool stickThere = watchStick();
+    // A controller plugged in while there was no force-feedback stick, or while
+    // it was unplugged and its object did not take it back (a stick plugged
+    // into another port comes back as a new device): look again, without a
+    // word should there still be none.
+    if (std::exchange(devicesArrived, false) && !stickThere)
         rediscoverDevices();
 
     // The buttons act only on what this poll read: a device another program

@@ -67,10 +67,9 @@ HRESULT keepAcquired(IDirectInputDevice8W* device)
     return hr;
 }
 
-void watchStick()
+bool watchStick()
 {
-    if (ffbDevice)
-        keepAcquired(ffbDevice);
+    return ffbDevice && keepAcquired(ffbDevice) != static_cast<HRESULT>(DIERR_UNPLUGGED);
 }
 
 HRESULT pollDevice(IDirectInputDevice8W* device, DIJOYSTATE2* state)

@@ -20,8 +20,9 @@ HRESULT keepAcquired(IDirectInputDevice8W* device);
 
 // keepAcquired on the force-feedback stick, if there is one: run every tick,
 // whatever the trimmers, so that a stick lost and back gets its forces again.
-// Reads no state and moves no button.
-void watchStick();
+// Reads no state and moves no button. False when there is no stick to play
+// on: none was found, or it is unplugged.
+bool watchStick();
 
 // Reads device into *state. A read of the device whose buttons drive the
 // trimmer (deviceIndex) also advances buttonState once; other devices give

@@ -214,7 +214,7 @@ HRESULT SimDevice::Acquire()
         return line.finish(DIERR_INVALIDPARAM);
     if (acquired)
         return line.finish(S_FALSE);
-    if (!pluggedIn(index))
+    if (!pluggedIn(index) || orphaned)
         return line.finish(DIERR_UNPLUGGED);
     if ((cooperation & DISCL_FOREGROUND) && GetForegroundWindow() != window)
         return line.finish(DIERR_OTHERAPPHASPRIO);
@@ -396,10 +396,14 @@ void forgetDevices()
     pulledOutControllers.clear();
 }
 
-void setPluggedIn(int index, bool plugged)
+void setPluggedIn(int index, bool plugged, bool asNewDevice)
 {
     if (plugged) {
         pulledOutControllers.erase(index);
+        for (SimDevice* device : liveDevices) {
+            if (device->index == index && asNewDevice)
+                device->leftBehind();
+        }
         return;
     }
     pulledOutControllers.insert(index);

@@ -28,6 +28,9 @@ public:
     // The controller is pulled out: acquisition and effects are lost, and the
     // next Poll or GetDeviceState reports lost input.
     void pulledOut();
+    // The controller came back as a new device, as in another USB port: this
+    // object never acquires it again.
+    void leftBehind() { orphaned = true; }
     // Journals a force line when what the model computes has changed.
     void journalForces();
     // An effect of this device is being destroyed: it leaves the list, and a
@@ -103,6 +106,7 @@ public:
 private:
     bool acquired = false;
     bool inputLost = false;   // pulled out since the last Poll or GetDeviceState
+    bool orphaned = false;    // see leftBehind
     DWORD dataSize = 0;       // of the data format; 0 until one is set
     // DirectInput's level until SetCooperativeLevel says otherwise.
     DWORD cooperation = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
@@ -132,6 +136,7 @@ void forgetDevices();
 
 // Pulls controller `index` out, or plugs it back in. While it is out it is not
 // enumerated and cannot be opened or acquired (DIERR_UNPLUGGED); the device
-// objects made before come back to life when it is plugged in again.
-void setPluggedIn(int index, bool pluggedIn);
+// objects made before come back to life when it is plugged in again, unless it
+// comes back as a new device.
+void setPluggedIn(int index, bool pluggedIn, bool asNewDevice = false);
 bool pluggedIn(int index);

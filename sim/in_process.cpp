@@ -38,9 +38,9 @@ void simSetInput(int device, const StickInput& input)
     setStickInput(device, input);
 }
 
-void simSetPluggedIn(int device, bool plugged)
+void simSetPluggedIn(int device, bool plugged, bool asNewDevice)
 {
-    setPluggedIn(device, plugged);
+    setPluggedIn(device, plugged, asNewDevice);
 }
 
 std::vector<std::string> simJournal()

@@ -26,8 +26,10 @@ void simSetInput(int device, const StickInput& input);
 // Pulls a controller out, as a USB cable is, or plugs it back in: while it is
 // out it is not enumerated, Acquire returns DIERR_UNPLUGGED, the first Poll or
 // GetDeviceState of an acquired object DIERR_INPUTLOST, and its effects are
-// stopped and unloaded. Plugged in again, its objects acquire again.
-void simSetPluggedIn(int device, bool pluggedIn);
+// stopped and unloaded. Plugged in again, its objects acquire again; plugged
+// in as a new device, as into another USB port, only objects made after that
+// do, and those made before answer DIERR_UNPLUGGED.
+void simSetPluggedIn(int device, bool pluggedIn, bool asNewDevice = false);
 
 // The journal's lines since the reset or the last clear, as in
 // sim-journal.txt without the milliseconds.

@@ -226,12 +226,13 @@ TEST_F(RestartTest, StickLostAndBackPlaysTheSetForcesOnNames)
 
 // A controller that arrives while there is no force-feedback stick makes the next tick look again, without a word:
 // the stick plugged in after the start then gets the stored settings, the first set and the lists, as after a restart.
-// Nothing else makes it look, nor an arrival while there is a stick.
+// Nothing else makes it look, nor an arrival while there is a stick. A stick that comes back as a new device, as in
+// another USB port, which its old object never takes back, is found at the arrival, still trimmed.
 TEST_F(RestartTest, StickPluggedInAfterTheStartIsFoundAtTheNextTick)
 {
     simReset(oneStick);
     simSetPluggedIn(0, false);
-    const std::vector<std::uint8_t> stored = settingsFileWith({{springAt, 37}});
+    const std::vector<std::uint8_t> stored = settingsFileWith({{springAt, 37}, {swapAt, 0}});
     folder.write(L"opt.dat", stored);
     runIdleTick();
     ASSERT_EQ(messageBoxes.size(), 1u);
@@ -258,6 +259,20 @@ TEST_F(RestartTest, StickPluggedInAfterTheStartIsFoundAtTheNextTick)
     simClearJournal();
     runIdleTick();
     EXPECT_EQ(restarts(), 0u) << "there is a stick";
+
+    trimX = 700;
+    trimY = -300;
+    simSetPluggedIn(0, false);
+    runIdleTick();
+    simSetPluggedIn(0, true, true);
+    SendMessageW(mainWindow, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+    simClearJournal();
+    runIdleTick();
+    EXPECT_EQ(restarts(), 1u) << "back as a new device";
+    ASSERT_FALSE(calls("force").empty());
+    EXPECT_EQ(calls("force").back()["playing"], "7,9,11") << "the new objects' first set";
+    EXPECT_EQ(calls("force").back()["centre"], "700,-300");
+    EXPECT_EQ(messageBoxes.size(), 1u) << "no box after the first";
 }
 
 // A toggle pressed while the read fails, and a Hold seen down at an earlier read while another program holds the stick,
