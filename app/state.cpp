@@ -55,6 +55,7 @@ std::int32_t deviceCount = 0;
 DeviceRecord DeviceList[maxDevices] = {};
 
 bool storedSettingsKnown = false;
+bool unsavedSettings = false;
 
 std::vector<std::int32_t> keyCodeList;
 

@@ -107,6 +107,10 @@ extern DeviceRecord DeviceList[maxDevices];
 // found there is none; until then a save would replace stored settings it
 // never saw, so it writes nothing.
 extern bool storedSettingsKnown;
+// Also the settings file's: set when a save meant to write "opt.dat" could
+// not (read-only, held, the folder not writable), so the file is older than
+// Settings; a restart then keeps Settings rather than read the file back.
+extern bool unsavedSettings;
 
 // The restart's (app/): the hotkey list's key codes, in entry order.
 extern std::vector<std::int32_t> keyCodeList;

@@ -181,6 +181,7 @@ void saveSettings()
 
     wchar_t path[MAX_PATH];
     wchar_t temporary[MAX_PATH];
+    unsavedSettings = true;
     if (!fullPathOf(settingsFileName, path) || !fullPathOf(temporaryFileName, temporary) || !mayReplace(path))
         return;
 
@@ -191,12 +192,19 @@ void saveSettings()
 
     // The new content goes to a file of its own beside "opt.dat" and then
     // takes its place in one step, so a crash never leaves a cut-off file.
-    if (!writeWholeFile(temporary, bytes, sizeof bytes) || !moveOver(temporary, path))
+    if (!writeWholeFile(temporary, bytes, sizeof bytes) || !moveOver(temporary, path)) {
         DeleteFileW(temporary);
+        return;
+    }
+    unsavedSettings = false;
 }
 
 void loadSettings()
 {
+    // The file is older than what the pilot has set since: a restart keeps
+    // that, and the next save tries again.
+    if (unsavedSettings)
+        return;
     const HANDLE file =
         CreateFileW(settingsFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

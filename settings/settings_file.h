@@ -28,9 +28,10 @@ bool decodeSettingsFile(const std::uint8_t* bytes, std::size_t size, SettingsRec
 // Writes "opt.dat" in the working directory from Settings, replacing the old
 // file in one step through "opt.dat.tmp". Leaves alone a stored file this run
 // has not read, a read-only one, and one another program holds open for more
-// than about half a second.
+// than about half a second; but for the unread file, a save that leaves
+// "opt.dat" without the live settings sets unsavedSettings.
 void saveSettings();
 
 // Reads "opt.dat" from the working directory into Settings if it is a whole,
-// valid settings file.
+// valid settings file, unless the last save could not write the live ones.
 void loadSettings();

@@ -96,7 +96,8 @@ TEST_F(SettingsFileTest, RecordsConvertAndIndicesThatDoNotFitAreLeftOut)
     }
 }
 
-// A run replaces "opt.dat" only once it has read it; a read-only file, or a folder of that name, is never changed.
+// A run replaces "opt.dat" only once it has read it; a read-only file, or a folder of that name, is never changed, and
+// what it could not take is not read over at the next load (a restart's).
 TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
 {
     const Bytes mine = settingsFileWith({{springAt, 77}});
@@ -112,8 +113,11 @@ TEST_F(SettingsFileTest, StoredSettingsAreNeverLost)
     ASSERT_TRUE(SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_READONLY));
     loadSettings();
     EXPECT_EQ(Settings.springGain, 7700);
+    Settings.springGain = 8800;
     saveSettings();
     EXPECT_EQ(stored(), mine);
+    loadSettings();
+    EXPECT_EQ(Settings.springGain, 8800) << "the file lacks it";
     SetFileAttributesW(L"opt.dat", FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(L"opt.dat");
 
