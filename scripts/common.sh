@@ -75,13 +75,20 @@ make_wineprefix() {
 # Starts the prefix's Wine server and services from here, for a whole test
 # run. Started by the first test instead, the services would hold that test's
 # output pipe open, and CTest would count the test as running until the run
-# ended, leaving one of its two slots idle.
+# ended, leaving one of its two slots idle. The desktop (explorer.exe) is the
+# same, but Wine closes it a second after the last program ends and the next
+# one starts it again: a cmd waiting on its input keeps it for the run.
 keep_wine_running() {
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1
+  exec {wine_keeper}> >(exec wine cmd >/dev/null 2>&1)
 }
 
 stop_wine() {
+  if [ -n "${wine_keeper:-}" ]; then
+    exec {wine_keeper}>&-
+    unset wine_keeper
+  fi
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
