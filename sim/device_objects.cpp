@@ -64,7 +64,8 @@ void describeInstance(int index, const DeviceSetup& setup, DIDEVICEINSTANCEW& in
     instance.guidProduct = {MAKELONG(0x1209, 0x4B00 + index), 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
     instance.dwDevType = DI8DEVTYPE_JOYSTICK | (DI8DEVTYPEJOYSTICK_STANDARD << 8) | DIDEVTYPE_HID;
     std::wcsncpy(instance.tszInstanceName, setup.name.c_str(), MAX_PATH - 1);
-    std::wcsncpy(instance.tszProductName, setup.name.c_str(), MAX_PATH - 1);
+    // The product's own name, which a user may have renamed the instance from.
+    std::wcsncpy(instance.tszProductName, (setup.name + L" (product)").c_str(), MAX_PATH - 1);
     instance.guidFFDriver = setup.forceFeedback ? pidDriverGuid : GUID_NULL;
     instance.wUsagePage = genericDesktopPage;
     instance.wUsage = joystickUsage;
