@@ -401,7 +401,7 @@ void setPluggedIn(int index, bool plugged, bool asNewDevice)
     if (plugged) {
         pulledOutControllers.erase(index);
         for (SimDevice* device : liveDevices) {
-            if (device->index == index && asNewDevice)
+            if (asNewDevice && device->index == index)
                 device->leftBehind();
         }
         return;
